@@ -1,0 +1,32 @@
+# Talvane: the two commands of the README, and a few for developers.
+#   make run    install what is needed, build, start Talvane
+#   make test   install what is needed, build, run every test with no display
+BUILD      ?= build
+TEST_BUILD ?= build-test
+CMAKE_GEN  := -G Ninja
+
+.PHONY: setup build run test bench clean
+
+setup:
+	@bash scripts/setup.sh
+
+build: setup
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVANE_TESTS=OFF
+	cmake --build $(BUILD)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "make run: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set)."; \
+	  echo "Talvane is a desktop program. Start it from a graphical session, or under a"; \
+	  echo "virtual X server:  xvfb-run -a $(BUILD)/talvane"; \
+	  exit 1; \
+	fi
+	$(BUILD)/talvane
+
+test: setup
+	cmake -S . -B $(TEST_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTALVANE_SANITIZE=ON
+	cmake --build $(TEST_BUILD)
+	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+
+clean:
+	rm -rf $(BUILD) $(TEST_BUILD)

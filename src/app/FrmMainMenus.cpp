@@ -1,0 +1,85 @@
+// The File and View menus of the main window and their commands.
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "app/FrmMain.h"
+#include "app/FrmPreview.h"
+#include "app/platform/MsgBox.h"
+#include "catalogue/MainModule.h"
+
+namespace talvane {
+
+void FrmMain::CreateMenus() {
+    menuBar = new QMenuBar(this);
+    SetMenuBar(menuBar);
+
+    auto command = [this](QMenu* menu, const QString& caption, void (FrmMain::*handler)(),
+                          bool scans = false) {
+        QAction* action = menu->addAction(caption);
+        connect(action, &QAction::triggered, this, [this, handler, scans] {
+            if (scans)
+                RunReportingScanFailure([&] { (this->*handler)(); });
+            else
+                RunEventHandler([&] { (this->*handler)(); });
+        });
+        return action;
+    };
+
+    mnuFile = menuBar->addMenu(QStringLiteral("&File"));
+    mnuNew = command(mnuFile, QStringLiteral("Browse New Folder..."), &FrmMain::mnuNew_Click, true);
+    mnuRefresh = command(mnuFile, QStringLiteral("&Refresh"), &FrmMain::mnuRefresh_Click, true);
+    mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+    mnuBar = mnuFile->addSeparator();
+    mnuRename = command(mnuFile, QStringLiteral("R&ename"), &FrmMain::mnuRename_Click);
+    mnuDelete = command(mnuFile, QStringLiteral("&Delete"), &FrmMain::mnuDelete_Click);
+    mnuDelete->setShortcut(QKeySequence(Qt::Key_Delete));
+    mnuBar1 = mnuFile->addSeparator();
+    mnuExit = command(mnuFile, QStringLiteral("E&xit"), &FrmMain::mnuExit_Click);
+
+    mnuView = menuBar->addMenu(QStringLiteral("&View"));
+    mnuPreview = command(mnuView, QStringLiteral("&Preview"), &FrmMain::mnuPreview_Click);
+    mnuBar2 = mnuView->addSeparator();
+    const QString viewCaptions[4] = {QStringLiteral("Large Icons"), QStringLiteral("S&mall Icons"),
+                                     QStringLiteral("&List"), QStringLiteral("&Details")};
+    for (int16_t index = 0; index < 4; ++index) {
+        QAction* action = mnuView->addAction(viewCaptions[index]);
+        action->setCheckable(true);
+        action->setChecked(index == lvwSmallIcon);
+        connect(action, &QAction::triggered, this, [this, index] {
+            RunEventHandler([&] { mnuLView_Click(index); });
+        });
+        mnuLView[static_cast<size_t>(index)] = action;
+    }
+    // The shortcuts work wherever the focus is in this window.
+    for (QAction* action : {mnuRefresh, mnuDelete}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
+}
+
+void FrmMain::mnuNew_Click() { LoadBanners(""); }
+
+void FrmMain::mnuRefresh_Click() { LoadBanners(lvwBanners->Tag()); }
+
+void FrmMain::mnuRename_Click() {
+    if (!lvwBanners->SelectedItem().IsNothing()) lvwBanners->StartLabelEdit();
+}
+
+void FrmMain::mnuExit_Click() { Unload(*this); }
+
+void FrmMain::mnuPreview_Click() { frmPreview().Show(this); }
+
+void FrmMain::mnuLView_Click(int16_t Index) {
+    for (uint8_t i = 0; i <= 3; ++i) {
+        if (i == Index) {
+            mnuLView[i]->setChecked(true);
+            lvwBanners->SetView(static_cast<int32_t>(Index));
+        } else {
+            mnuLView[i]->setChecked(false);
+        }
+    }
+}
+
+}  // namespace talvane

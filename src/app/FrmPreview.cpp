@@ -1,0 +1,25 @@
+#include "app/FrmPreview.h"
+
+#include "app/platform/Screen.h"
+
+namespace talvane {
+
+FrmPreview::FrmPreview()
+    : Form(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      imgBanner(new ImageControl(Client())) {
+    SetCaption(QStringLiteral("Banner Preview"));
+    setAccessibleName(Caption());
+    QPalette ground = palette();
+    ground.setColor(QPalette::Window, Qt::black);
+    setPalette(ground);
+    setAutoFillBackground(true);
+    // A fixed client area of 1470 x 600 twips.
+    setFixedSize(TwipsToPixels(1470), TwipsToPixels(600));
+
+    imgBanner->setGeometry(TwipsToPixels(480), TwipsToPixels(120), TwipsToPixels(540),
+                           TwipsToPixels(360));
+    imgBanner->SetStretch(true);
+    imgBanner->setAccessibleName(QStringLiteral("Banner"));
+}
+
+}  // namespace talvane

@@ -1,0 +1,110 @@
+#include "app/platform/Form.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "app/platform/MsgBox.h"
+#include "app/platform/Screen.h"
+
+namespace talvane {
+
+namespace {
+int gLoadedForms = 0;
+std::function<void()> gOnLastFormUnloaded = [] { QCoreApplication::quit(); };
+}  // namespace
+
+void CountLoadedForm() { ++gLoadedForms; }
+int LoadedFormCount() { return gLoadedForms; }
+void SetOnLastFormUnloaded(std::function<void()> action) { gOnLastFormUnloaded = std::move(action); }
+
+// The client area tells its form when its size changes, so docked controls follow and the
+// form's Resize event runs.
+class ClientArea : public QWidget {
+public:
+    explicit ClientArea(Form* form) : QWidget(form), form_(form) {}
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        form_->ClientResized();
+    }
+
+private:
+    Form* form_;
+};
+
+Form::Form(Qt::WindowFlags flags) : QWidget(nullptr, flags), client_(new ClientArea(this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(client_);
+}
+
+void Form::SetMenuBar(QMenuBar* menuBar) { layout()->setMenuBar(menuBar); }
+
+void Form::Show(Form* owner) {
+    if (owner && parentWidget() != owner) setParent(owner, windowFlags());
+    if (!shownBefore_) {
+        shownBefore_ = true;
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect area = screen->geometry();
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        }
+    }
+    show();
+    raise();
+}
+
+void Form::Hide() { hide(); }
+
+float Form::Width() const { return float(PixelsToTwips(frameGeometry().width())); }
+float Form::Height() const { return float(PixelsToTwips(frameGeometry().height())); }
+
+void Form::SetWidth(float twips) {
+    int frame = frameGeometry().width() - width();
+    resize(std::max(0, TwipsToPixels(twips) - frame), height());
+}
+
+void Form::SetHeight(float twips) {
+    int frame = frameGeometry().height() - height();
+    resize(width(), std::max(0, TwipsToPixels(twips) - frame));
+}
+
+float Form::ScaleWidth() const { return float(PixelsToTwips(client_->width())); }
+float Form::ScaleHeight() const { return float(PixelsToTwips(client_->height())); }
+
+void Form::Form_QueryUnload(int16_t&, int16_t) {}
+
+void Form::ClientResized() {
+    DockControls();
+    RunEventHandler([this] { Form_Resize(); });
+}
+
+void Form::closeEvent(QCloseEvent* event) {
+    // The close box, the window menu or the session ending: unload like any other way.
+    if (unloaded_ || Unload(*this, vbFormControlMenu))
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool Unload(Form& form, int16_t mode) {
+    if (form.unloaded_) return true;
+    int16_t cancel = 0;
+    RunEventHandler([&] { form.Form_QueryUnload(cancel, mode); });
+    if (cancel != 0) return false;
+    form.unloaded_ = true;
+    form.hide();
+    if (form.onUnloaded_) form.onUnloaded_();
+    // Destroyed once the current event is over: the unload may come from one of its own
+    // menu commands.
+    form.deleteLater();
+    if (--gLoadedForms == 0 && gOnLastFormUnloaded) gOnLastFormUnloaded();
+    return true;
+}
+
+}  // namespace talvane

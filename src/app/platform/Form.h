@@ -1,0 +1,105 @@
+#pragma once
+// A form: a top-level window with a client area, load/resize/query-unload events, sizes in
+// twips, an owner, and by-name access that loads it when it is referred to.
+
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+class QMenuBar;
+
+namespace talvane {
+
+// How an unload was asked for, as passed to Form_QueryUnload.
+enum UnloadMode : int16_t { vbFormControlMenu = 0, vbFormCode = 1, vbAppWindows = 2 };
+
+class Form : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form(Qt::WindowFlags flags = Qt::Window);
+
+    // Displays the form (modeless), owned by `owner` when given: an owned window stays above
+    // its owner and is minimised with it. The first display centres it on the screen.
+    void Show(Form* owner = nullptr);
+    void Hide();
+
+    // Outer size, frame included, in twips.
+    float Width() const;
+    float Height() const;
+    void SetWidth(float twips);
+    void SetHeight(float twips);
+    // Size of the client area (below the menu bar, inside the frame) in twips.
+    float ScaleWidth() const;
+    float ScaleHeight() const;
+
+    QString Caption() const { return windowTitle(); }
+    void SetCaption(const QString& caption) { setWindowTitle(caption); }
+    QWidget* hWnd() { return this; }
+
+    // The area the controls live in.
+    QWidget* Client() const { return client_; }
+
+    // The form's events; each default does nothing.
+    virtual void Form_Load() {}
+    virtual void Form_Resize() {}
+    virtual void Form_QueryUnload(int16_t& cancel, int16_t unloadMode);
+
+protected:
+    void SetMenuBar(QMenuBar* menuBar);
+    // Lays out docked controls; runs before every Form_Resize.
+    virtual void DockControls() {}
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend class ClientArea;
+    friend bool Unload(Form& form, int16_t mode);
+    template <class F>
+    friend class FormSlot;
+    void ClientResized();
+
+    QWidget* client_;
+    bool shownBefore_ = false;
+    bool unloaded_ = false;
+    std::function<void()> onUnloaded_;
+};
+
+// Unloads the form: raises its QueryUnload, then destroys it unless it was cancelled.
+// Returns whether the form went. When the last loaded form goes, the program ends.
+bool Unload(Form& form, int16_t mode = vbFormCode);
+
+// Number of forms loaded at this moment.
+int LoadedFormCount();
+
+// What happens when the last form unloads (by default: the application's event loop ends).
+void SetOnLastFormUnloaded(std::function<void()> action);
+
+// The single instance of a form class, loaded (hidden, with its Load event) the first time it
+// is referred to, and again after it was unloaded.
+template <class F>
+class FormSlot {
+public:
+    F& Get() {
+        if (!form_) {
+            F* form = new F;
+            form_ = form;
+            form->onUnloaded_ = [this] { form_ = nullptr; };
+            Loaded();
+            form->Form_Load();
+        }
+        return *form_;
+    }
+    bool IsLoaded() const { return form_ != nullptr; }
+
+private:
+    static void Loaded();
+    F* form_ = nullptr;
+};
+
+void CountLoadedForm();
+template <class F>
+void FormSlot<F>::Loaded() {
+    CountLoadedForm();
+}
+
+}  // namespace talvane

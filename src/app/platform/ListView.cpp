@@ -1,0 +1,308 @@
+#include "app/platform/ListView.h"
+
+#include <QHeaderView>
+#include <QStackedLayout>
+
+#include "app/platform/ImageList.h"
+#include "app/platform/ListItemsModel.h"
+#include "app/platform/Names.h"
+#include "app/platform/RuntimeError.h"
+#include "app/platform/Screen.h"
+
+namespace talvane {
+
+namespace {
+
+RuntimeError RemovedEntry() {
+    return RuntimeError(errElementNotFound,
+                        QStringLiteral("Element not found (the list entry was removed)"));
+}
+
+constexpr QSize kPictureSize(12, 8);
+
+}  // namespace
+
+// ---- ListItem ------------------------------------------------------------------------------
+
+ListItem::ListItem(ListView* view, uint32_t slot)
+    : view_(view), model_(view->model_), slot_(slot),
+      generation_(view->model_->Entry(slot).generation) {}
+
+void ListItem::Check() const {
+    if (!model_ || !model_->IsLive(slot_, generation_)) throw RemovedEntry();
+}
+
+const std::string& ListItem::Key() const {
+    Check();
+    return model_->Entry(slot_).key;
+}
+
+void ListItem::SetKey(const std::string& key) {
+    Check();
+    model_->SetKey(slot_, key);
+}
+
+const QString& ListItem::Text() const {
+    Check();
+    return model_->Entry(slot_).text;
+}
+
+void ListItem::SetText(const QString& text) {
+    Check();
+    model_->SetText(slot_, text);
+}
+
+const std::string& ListItem::Icon() const {
+    Check();
+    return model_->Entry(slot_).icon;
+}
+
+void ListItem::SetIcon(const std::string& key) {
+    Check();
+    view_->CheckPictureKey(key, view_->icons_);
+    model_->SetIcons(slot_, &key, nullptr);
+}
+
+const std::string& ListItem::SmallIcon() const {
+    Check();
+    return model_->Entry(slot_).smallIcon;
+}
+
+void ListItem::SetSmallIcon(const std::string& key) {
+    Check();
+    view_->CheckPictureKey(key, view_->smallIcons_);
+    model_->SetIcons(slot_, nullptr, &key);
+}
+
+// ---- ListView.Items ------------------------------------------------------------------------
+
+ListItem ListView::Items::Add(const std::string& key, const QString& text, const std::string& icon,
+                              const std::string& smallIcon) {
+    view_->CheckPictureKey(icon, view_->icons_);
+    view_->CheckPictureKey(smallIcon, view_->smallIcons_);
+    return ListItem(view_, view_->model_->Add(key, text, icon, smallIcon));
+}
+
+void ListView::Items::Remove(const std::string& key) {
+    std::optional<uint32_t> slot = view_->model_->Find(key);
+    if (!slot)
+        throw RuntimeError(errElementNotFound,
+                           QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
+    view_->model_->Remove(*slot);
+}
+
+void ListView::Items::Clear() { view_->model_->Clear(); }
+
+int ListView::Items::Count() const { return view_->model_->Count(); }
+
+ListItem ListView::Items::operator()(const std::string& key) const {
+    std::optional<uint32_t> slot = view_->model_->Find(key);
+    if (!slot)
+        throw RuntimeError(errElementNotFound,
+                           QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
+    return ListItem(view_, *slot);
+}
+
+ListItem ListView::Items::AtRow(int row) const {
+    QModelIndex index = view_->model_->index(row);
+    if (!index.isValid())
+        throw RuntimeError(errIndexOutOfBounds, QStringLiteral("Index out of bounds"));
+    return ListItem(view_, ListItemsModel::SlotOf(index));
+}
+
+// ---- ListView ------------------------------------------------------------------------------
+
+ListView::ListView(QWidget* parent)
+    : QWidget(parent),
+      model_(new ListItemsModel(this)),
+      list_(new BannerListView(&events_, this)),
+      details_(new BannerTreeView(&events_, this)),
+      stack_(new QStackedLayout(this)) {
+    delegate_ = new PictureDelegate(kPictureSize, &events_, this);
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(list_),
+                                    static_cast<QAbstractItemView*>(details_)}) {
+        view->setItemDelegate(delegate_);
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setEditTriggers(QAbstractItemView::EditKeyPressed);
+        view->setIconSize(kPictureSize);
+        view->setTextElideMode(Qt::ElideRight);
+        connect(view, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+            if (events_.itemClick) events_.itemClick(index);
+        });
+    }
+    list_->setModel(model_);
+    details_->setModel(model_);
+    details_->setSelectionModel(list_->selectionModel());
+    list_->setUniformItemSizes(true);
+    list_->setResizeMode(QListView::Adjust);
+    list_->setMovement(QListView::Static);
+    details_->setRootIsDecorated(false);
+    details_->setItemsExpandable(false);
+    details_->setUniformRowHeights(true);
+    details_->header()->setSectionsClickable(false);
+    details_->header()->setStretchLastSection(false);
+    details_->header()->setSectionsMovable(false);
+    stack_->setContentsMargins(0, 0, 0, 0);
+    stack_->addWidget(list_);
+    stack_->addWidget(details_);
+    setFocusProxy(list_);
+
+    events_.itemClick = [this](const QModelIndex& index) {
+        if (ItemClick && index.isValid()) ItemClick(ListItem(this, ListItemsModel::SlotOf(index)));
+    };
+    events_.dblClick = [this] {
+        if (DblClick) DblClick();
+    };
+    events_.editStarted = [this](const QModelIndex& index) {
+        uint32_t slot = ListItemsModel::SlotOf(index);
+        editing_ = std::make_pair(slot, model_->Entry(slot).generation);
+    };
+    model_->onEdited = [this](uint32_t slot, const QString& text) { return CommitEdit(slot, text); };
+
+    move(0, 0);
+    SetView(lvwIcon);
+}
+
+ListView::~ListView() { model_->onEdited = nullptr; }
+
+void ListView::CheckPictureKey(const std::string& key, ImageList* list) const {
+    if (key.empty()) return;
+    if (!list)
+        throw RuntimeError(errImageListNotInitialized,
+                           QStringLiteral("ImageList must be initialized before it can be used"));
+    if (!list->Find(key))
+        throw RuntimeError(errElementNotFound,
+                           QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
+}
+
+void ListView::SetIcons(ImageList* list) {
+    if (icons_ == list) return;
+    if (icons_) disconnect(icons_, nullptr, this, nullptr);
+    icons_ = list;
+    if (icons_) connect(icons_, &ImageList::Changed, this, [this] { ActiveView()->viewport()->update(); });
+    Rebind();
+}
+
+void ListView::SetSmallIcons(ImageList* list) {
+    if (smallIcons_ == list) return;
+    if (smallIcons_) disconnect(smallIcons_, nullptr, this, nullptr);
+    smallIcons_ = list;
+    if (smallIcons_)
+        connect(smallIcons_, &ImageList::Changed, this, [this] { ActiveView()->viewport()->update(); });
+    Rebind();
+}
+
+void ListView::Rebind() {
+    bool large = view_ == lvwIcon;
+    model_->SetPictureSource(large ? icons_ : smallIcons_, large);
+}
+
+void ListView::SetView(int mode) {
+    if (mode < lvwIcon || mode > lvwReport)
+        throw RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
+    bool hadFocus = ActiveView()->hasFocus();
+    view_ = mode;
+    const int lineHeight = fontMetrics().height();
+    const int rowHeight = std::max(lineHeight + 4, kPictureSize.height() + 4);
+    switch (mode) {
+        case lvwIcon:
+            list_->setViewMode(QListView::IconMode);
+            list_->setMovement(QListView::Static);
+            list_->setWordWrap(true);
+            list_->setSpacing(4);
+            delegate_->SetItemSize(QSize(96, kPictureSize.height() + 2 * lineHeight + 12));
+            break;
+        case lvwSmallIcon:
+            list_->setViewMode(QListView::ListMode);
+            list_->setFlow(QListView::LeftToRight);
+            list_->setWrapping(true);
+            list_->setWordWrap(false);
+            list_->setSpacing(1);
+            delegate_->SetItemSize(QSize(160, rowHeight));
+            break;
+        case lvwList:
+            list_->setViewMode(QListView::ListMode);
+            list_->setFlow(QListView::TopToBottom);
+            list_->setWrapping(true);
+            list_->setWordWrap(false);
+            list_->setSpacing(1);
+            delegate_->SetItemSize(QSize(200, rowHeight));
+            break;
+        default:
+            delegate_->SetItemSize(QSize());
+            break;
+    }
+    list_->setResizeMode(QListView::Adjust);
+    stack_->setCurrentWidget(mode == lvwReport ? static_cast<QWidget*>(details_) : list_);
+    setFocusProxy(ActiveView());
+    if (hadFocus) ActiveView()->setFocus();
+    Rebind();
+}
+
+QAbstractItemView* ListView::ActiveView() const {
+    return view_ == lvwReport ? static_cast<QAbstractItemView*>(details_) : list_;
+}
+
+ListItem ListView::SelectedItem() const {
+    QModelIndexList selected = list_->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) return ListItem();
+    return ListItem(const_cast<ListView*>(this), ListItemsModel::SlotOf(selected.first()));
+}
+
+void ListView::SetSelectedItem(const ListItem& item) {
+    QItemSelectionModel* selection = list_->selectionModel();
+    if (item.IsNothing()) {
+        selection->clearSelection();
+        return;
+    }
+    item.Check();
+    QModelIndex index = model_->IndexOfSlot(item.slot_);
+    selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+}
+
+void ListView::StartLabelEdit() {
+    ListItem item = SelectedItem();
+    if (item.IsNothing()) return;
+    QModelIndex index = model_->IndexOfSlot(item.slot_);
+    QAbstractItemView* view = ActiveView();
+    view->setCurrentIndex(index);
+    view->scrollTo(index);
+    view->setFocus();
+    view->edit(index);
+}
+
+bool ListView::CommitEdit(uint32_t slot, const QString& text) {
+    // One edit raises one event: the editor may try to commit again while the handler's
+    // message box has taken its focus.
+    if (inAfterLabelEdit_ || !editing_ || editing_->first != slot) return false;
+    uint32_t generation = editing_->second;
+    editing_.reset();
+    if (!model_->IsLive(slot, generation)) return false;
+    int16_t cancel = 0;
+    inAfterLabelEdit_ = true;
+    if (AfterLabelEdit) AfterLabelEdit(cancel, text);
+    inAfterLabelEdit_ = false;
+    if (cancel != 0 || !model_->IsLive(slot, generation)) return false;
+    model_->SetText(slot, text);
+    return true;
+}
+
+void ListView::AddColumnHeader(const QString& text, float widthTwips) {
+    model_->SetHeader(text);
+    details_->header()->resizeSection(0, TwipsToPixels(widthTwips));
+}
+
+float ListView::Width() const { return float(PixelsToTwips(width())); }
+float ListView::Height() const { return float(PixelsToTwips(height())); }
+
+void ListView::SetWidth(float twips) {
+    if (twips < 0) throw RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
+    resize(TwipsToPixels(twips), height());
+}
+
+void ListView::SetHeight(float twips) {
+    if (twips < 0) throw RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
+    resize(width(), TwipsToPixels(twips));
+}
+
+}  // namespace talvane

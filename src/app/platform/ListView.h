@@ -1,0 +1,139 @@
+#pragma once
+// The list view control: entries with a unique key, a text and two picture keys, shown in
+// one of four modes (large icons, small icons, list, details), with in-place label editing,
+// its own click, double-click and after-label-edit events, and a string tag.
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/platform/ListViews.h"
+
+class QAbstractItemView;
+class QItemSelectionModel;
+class QStackedLayout;
+
+namespace talvane {
+
+class ImageList;
+class ListItemsModel;
+class ListView;
+
+enum ListViewMode : int { lvwIcon = 0, lvwSmallIcon = 1, lvwList = 2, lvwReport = 3 };
+
+// One entry of a list view, or nothing. Using an entry that has since been removed fails
+// with errElementNotFound.
+class ListItem {
+public:
+    ListItem() = default;
+    bool IsNothing() const { return model_ == nullptr; }
+    explicit operator bool() const { return !IsNothing(); }
+
+    const std::string& Key() const;
+    // Re-keys the entry; fails with errKeyNotUnique when the key is taken.
+    void SetKey(const std::string& key);
+    const QString& Text() const;
+    void SetText(const QString& text);
+    const std::string& Icon() const;
+    void SetIcon(const std::string& key);
+    const std::string& SmallIcon() const;
+    void SetSmallIcon(const std::string& key);
+
+    bool operator==(const ListItem& other) const {
+        return model_ == other.model_ && slot_ == other.slot_ && generation_ == other.generation_;
+    }
+
+private:
+    friend class ListView;
+    ListItem(ListView* view, uint32_t slot);
+    void Check() const;
+
+    ListView* view_ = nullptr;
+    ListItemsModel* model_ = nullptr;
+    uint32_t slot_ = 0;
+    uint32_t generation_ = 0;
+};
+
+class ListView : public QWidget {
+    Q_OBJECT
+public:
+    explicit ListView(QWidget* parent);
+    ~ListView() override;
+
+    class Items {
+    public:
+        explicit Items(ListView* view) : view_(view) {}
+        // Appends an entry. Its picture keys must name pictures of the bound image lists.
+        ListItem Add(const std::string& key, const QString& text, const std::string& icon,
+                     const std::string& smallIcon);
+        void Remove(const std::string& key);
+        void Clear();
+        int Count() const;
+        // The entry with `key`; fails with errElementNotFound when there is none.
+        ListItem operator()(const std::string& key) const;
+        // The entry shown at `row` (0-based, display order), for whoever reads the screen.
+        ListItem AtRow(int row) const;
+
+    private:
+        ListView* view_;
+    };
+    Items& ListItems() { return items_; }
+
+    ImageList* Icons() const { return icons_; }
+    void SetIcons(ImageList* list);
+    ImageList* SmallIcons() const { return smallIcons_; }
+    void SetSmallIcons(ImageList* list);
+
+    int View() const { return view_; }
+    void SetView(int mode);
+
+    const std::string& Tag() const { return tag_; }
+    void SetTag(std::string tag) { tag_ = std::move(tag); }
+
+    ListItem SelectedItem() const;
+    // Selects `item` (or nothing) and makes it the current entry.
+    void SetSelectedItem(const ListItem& item);
+    void StartLabelEdit();
+    void AddColumnHeader(const QString& text, float widthTwips);
+
+    float Width() const;
+    float Height() const;
+    // Sizes in twips; a negative size fails with errInvalidPropertyValue.
+    void SetWidth(float twips);
+    void SetHeight(float twips);
+
+    // The list's events.
+    std::function<void(ListItem)> ItemClick;
+    std::function<void()> DblClick;
+    std::function<void(int16_t& cancel, const QString& newString)> AfterLabelEdit;
+
+    // The Qt view showing the current mode, and the entry model, for whoever drives or reads
+    // the screen.
+    QAbstractItemView* ActiveView() const;
+    ListItemsModel* Model() const { return model_; }
+
+private:
+    friend class ListItem;
+    void Rebind();
+    void CheckPictureKey(const std::string& key, ImageList* list) const;
+    bool CommitEdit(uint32_t slot, const QString& text);
+
+    ListItemsModel* model_;
+    ViewEvents events_;
+    PictureDelegate* delegate_;
+    BannerListView* list_;
+    BannerTreeView* details_;
+    QStackedLayout* stack_;
+    Items items_{this};
+    ImageList* icons_ = nullptr;
+    ImageList* smallIcons_ = nullptr;
+    int view_ = lvwIcon;
+    std::string tag_;
+    std::optional<std::pair<uint32_t, uint32_t>> editing_;  // slot and generation
+    bool inAfterLabelEdit_ = false;
+};
+
+}  // namespace talvane

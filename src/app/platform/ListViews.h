@@ -1,0 +1,57 @@
+#pragma once
+// The Qt views behind a list view: one list view for the icon, small-icon and list modes,
+// one tree view for the details mode, and the delegate that paints the banner pictures
+// pixel-sharp at any screen scale.
+
+#include <QListView>
+#include <QStyledItemDelegate>
+#include <QTreeView>
+#include <functional>
+
+namespace talvane {
+
+// What the views report to the control that owns them.
+struct ViewEvents {
+    std::function<void(const QModelIndex&)> itemClick;
+    std::function<void()> dblClick;
+    std::function<void(const QModelIndex&)> editStarted;
+};
+
+class PictureDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    PictureDelegate(QSize pictureSize, ViewEvents* events, QObject* parent);
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    // Every entry takes this size (an invalid size: what its content needs).
+    void SetItemSize(QSize size) { itemSize_ = size; }
+
+private:
+    void PrepareOption(QStyleOptionViewItem* option, const QModelIndex& index) const;
+    QSize pictureSize_;
+    QSize itemSize_;
+    ViewEvents* events_;
+};
+
+// Adds the list's own events to a Qt view: a click on an entry (also a move of the current
+// entry with the keyboard) and a double click anywhere in it.
+template <class Base>
+class EventView : public Base {
+public:
+    EventView(ViewEvents* events, QWidget* parent) : Base(parent), events_(events) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    ViewEvents* events_;
+};
+
+using BannerListView = EventView<QListView>;
+using BannerTreeView = EventView<QTreeView>;
+
+}  // namespace talvane

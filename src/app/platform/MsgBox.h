@@ -1,0 +1,32 @@
+#pragma once
+// The modal message box, owned by the active window of the program.
+
+#include <QString>
+
+#include "app/platform/Desktop.h"
+
+namespace talvane {
+
+// The application title, the caption of a message box that is given none.
+QString AppTitle();
+
+// Shows `prompt` with the buttons and icon of `style`; an empty `title` gives the
+// application title. Returns the button pressed (vbOK, vbYes, vbNo).
+int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = QString());
+
+}  // namespace talvane
+
+#include <functional>
+
+namespace talvane {
+
+class RuntimeError;
+
+// An error that no handler caught: shown in a message box, and the program goes on.
+void ReportRuntimeError(const RuntimeError& error);
+
+// Runs an event handler so that no failure escapes into the event loop: whatever it does not
+// handle itself is reported with ReportRuntimeError.
+void RunEventHandler(const std::function<void()>& handler);
+
+}  // namespace talvane

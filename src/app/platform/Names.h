@@ -1,0 +1,23 @@
+#pragma once
+// File names on Linux are bytes. Keys and paths stay byte strings everywhere; these
+// conversions are the only bridge to display text and back.
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace talvane {
+
+// Text to show for a name or path; bytes that are not valid UTF-8 show as replacement marks.
+QString DisplayName(std::string_view bytes);
+
+// The bytes of a name the user typed.
+std::string NameFromText(const QString& text);
+
+// The last path component (everything after the last '/').
+std::string BaseName(std::string_view path);
+
+// `folder` joined with `name` by exactly one '/'.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+}  // namespace talvane

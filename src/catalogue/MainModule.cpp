@@ -1,0 +1,98 @@
+#include "catalogue/MainModule.h"
+
+#include "app/FrmMain.h"
+#include "app/FrmPreview.h"
+#include "app/platform/LoadPicture.h"
+#include "app/platform/MsgBox.h"
+#include "app/platform/Names.h"
+#include "app/platform/RuntimeError.h"
+#include "catalogue/FileSystemObject.h"
+#include "shell/ShellBrowseModule.h"
+
+namespace talvane {
+
+void Main() {
+    frmMain().Show();
+    frmPreview().Show(&frmMain());
+    LoadBanners("");
+}
+
+bool IsBannerName(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return ext == ".bmp";
+}
+
+void LoadBanners(std::string folderPath) {
+    FrmMain& form = frmMain();
+    if (folderPath.empty())
+        folderPath = BrowseForFolder(form.hWnd(), QStringLiteral("Select a folder containing the banners to view."));
+    if (folderPath.empty()) return;
+
+    form.lvwBanners->SetTag(folderPath);
+    form.lvwBanners->ListItems().Clear();
+    form.lvwBanners->SetIcons(nullptr);
+    form.lvwBanners->SetSmallIcons(nullptr);
+    form.ilsMain->ListImages().Clear();
+    ShowPreview("");
+    SetStatusText(QStringLiteral("Loading Banners"), 1);
+
+    FileSystemObject fso;
+    std::unique_ptr<FsFolder> folder = fso.GetFolder(folderPath);
+    FsFile file;
+    while (folder->NextFile(file)) {
+        std::string name = file.Name();
+        if (file.Size() != kBannerFileSize || !IsBannerName(name)) continue;
+        QString text = DisplayName(std::string_view(name).substr(0, name.size() - 4));
+        form.picBanner->SetPicture(LoadPicture(file.Path()));
+        form.ilsMain->ListImages().Add(file.Path(), form.picBanner->Picture());
+        if (!form.lvwBanners->Icons()) {
+            form.lvwBanners->SetIcons(form.ilsMain);
+            form.lvwBanners->SetSmallIcons(form.ilsMain);
+        }
+        form.lvwBanners->ListItems().Add(file.Path(), text, file.Path(), file.Path());
+    }
+
+    SetStatusText(QStringLiteral("Banners Loaded"), 1);
+    SetStatusText(QString(), 2);
+    SetStatusText(QStringLiteral("%1 Banners").arg(form.lvwBanners->ListItems().Count()), 3);
+}
+
+void SetStatusText(const QString& text, int16_t panelIndex) {
+    StatusBar* bar = frmMain().sbStatusBar;
+    bar->Panels(panelIndex).SetText(text);
+    bar->Refresh();
+}
+
+void ShowPreview(const std::string& key) {
+    if (key.empty()) {
+        frmPreview().imgBanner->SetPicture(QImage());
+        return;
+    }
+    try {
+        frmPreview().imgBanner->SetPicture(frmMain().ilsMain->ListImages()(key).Picture());
+    } catch (const RuntimeError&) {
+        frmPreview().imgBanner->SetPicture(QImage());
+    }
+}
+
+void RemoveBanner(const std::string& key) {
+    FrmMain& form = frmMain();
+    form.lvwBanners->ListItems().Remove(key);
+    ShowPreview("");
+    SetStatusText(QStringLiteral("%1 Banners").arg(form.lvwBanners->ListItems().Count()), 3);
+}
+
+void RunReportingScanFailure(const std::function<void()>& command) {
+    RunEventHandler([&] {
+        try {
+            command();
+        } catch (const RuntimeError& error) {
+            MsgBox(QStringLiteral("Error loading banners: ") + error.Description(),
+                   vbOKOnly | vbCritical, AppTitle());
+        }
+    });
+}
+
+}  // namespace talvane

@@ -1,0 +1,51 @@
+// Ending an in-place edit of a banner's text renames its file and re-keys the banner.
+
+#include "app/FrmMain.h"
+#include "app/platform/MsgBox.h"
+#include "app/platform/Names.h"
+#include "app/platform/RuntimeError.h"
+#include "catalogue/FileSystemObject.h"
+#include "catalogue/MainModule.h"
+
+namespace talvane {
+
+namespace {
+
+// The file name an edited text stands for. A text the user left as the current name shows
+// keeps that name's own bytes, so a name that is not valid UTF-8 survives an edit that did
+// not change it; any other text is taken as UTF-8.
+std::string EditedFileName(const QString& text, const std::string& currentName) {
+    std::string stem = currentName.size() >= 4 ? currentName.substr(0, currentName.size() - 4)
+                                               : currentName;
+    if (DisplayName(stem) != text) stem = NameFromText(text);
+    return stem + ".bmp";
+}
+
+}  // namespace
+
+void FrmMain::lvwBanners_AfterLabelEdit(int16_t& Cancel, const QString& NewString) {
+    ListItem item = lvwBanners->SelectedItem();
+    if (item.IsNothing()) {
+        Cancel = 1;
+        return;
+    }
+    const std::string key = item.Key();
+    try {
+        FileSystemObject fso;
+        FsFile file = fso.GetFile(key);
+        const std::string newName = EditedFileName(NewString, file.Name());
+        if (file.Name() == newName) return;
+        file.SetName(newName);
+        ilsMain->ListImages()(key).SetKey(file.Path());
+        item.SetKey(file.Path());
+        item.SetIcon(item.Key());
+        item.SetSmallIcon(item.Key());
+    } catch (const RuntimeError& error) {
+        MsgBox(QStringLiteral("Error renaming file: ") + error.Description(), vbOKOnly | vbCritical,
+               AppTitle());
+        Cancel = 1;
+        if (error.Number() == errFileNotFound) RemoveBanner(key);
+    }
+}
+
+}  // namespace talvane
