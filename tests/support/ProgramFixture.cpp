@@ -1,0 +1,162 @@
+#include "support/ProgramFixture.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+#include "app/platform/ListItemsModel.h"
+#include "catalogue/MainModule.h"
+
+namespace talvane::test {
+
+void ProgramTest::SetUp() {
+    SetDesktop(&desktop);
+    SetOnLastFormUnloaded([this] { ++programEnded; });
+}
+
+void ProgramTest::TearDown() {
+    desktop.answers.clear();
+    if (IsFrmMainLoaded()) Unload(frmMain());
+    if (IsFrmPreviewLoaded()) Unload(frmPreview());
+    Flush();
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
+                std::none_of(QApplication::topLevelWidgets().begin(), QApplication::topLevelWidgets().end(),
+                             [](QWidget* w) { return w->isVisible(); }))
+        << "a window was left open";
+    SetDesktop(nullptr);
+}
+
+void ProgramTest::Start(const std::optional<std::string>& folder) {
+    desktop.folders.push_back(folder);
+    RunReportingScanFailure(talvane::Main);
+    QApplication::setActiveWindow(&frmMain());
+    Flush();
+}
+
+void ProgramTest::Flush() {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+QAbstractItemView* ProgramTest::View() { return List().ActiveView(); }
+
+QString ProgramTest::Panel(int index) { return frmMain().sbStatusBar->Panels(index).Text(); }
+
+std::vector<QString> ProgramTest::Texts() {
+    Flush();
+    std::vector<QString> texts;
+    ListItemsModel* model = List().Model();
+    for (int row = 0; row < model->rowCount(); ++row) texts.push_back(model->index(row).data().toString());
+    return texts;
+}
+
+std::string ProgramTest::KeyOf(const QString& text) {
+    Flush();
+    ListItemsModel* model = List().Model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QModelIndex index = model->index(row);
+        if (index.data().toString() == text) return model->Entry(ListItemsModel::SlotOf(index)).key;
+    }
+    ADD_FAILURE() << "no entry " << text.toStdString();
+    return {};
+}
+
+namespace {
+
+QModelIndex IndexOf(ListItemsModel* model, const QString& text) {
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->index(row).data().toString() == text) return model->index(row);
+    return {};
+}
+
+}  // namespace
+
+void ProgramTest::Click(const QString& text) {
+    Flush();
+    QModelIndex index = IndexOf(List().Model(), text);
+    ASSERT_TRUE(index.isValid()) << "no entry " << text.toStdString();
+    View()->scrollTo(index);
+    QRect rect = View()->visualRect(index);
+    QTest::mouseClick(View()->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    Flush();
+}
+
+void ProgramTest::DoubleClick(const QString& text) {
+    Flush();
+    QModelIndex index = IndexOf(List().Model(), text);
+    ASSERT_TRUE(index.isValid()) << "no entry " << text.toStdString();
+    View()->scrollTo(index);
+    QPoint at = View()->visualRect(index).center();
+    // A real double click: press, release, then the second press arrives as a double click.
+    QTest::mousePress(View()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(View()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(View()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(View()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    Flush();
+}
+
+void ProgramTest::ClickEmptySpace() {
+    QWidget* viewport = View()->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(viewport->width() - 2, viewport->height() - 2));
+    Flush();
+}
+
+void ProgramTest::Press(int key, Qt::KeyboardModifiers modifiers) {
+    QWidget* target = QApplication::focusWidget();
+    if (!target) target = View();
+    QTest::keyClick(target, Qt::Key(key), modifiers);
+    Flush();
+}
+
+namespace {
+
+QChar AccessKey(const QString& caption) {
+    int amp = caption.indexOf(QLatin1Char('&'));
+    return amp >= 0 && amp + 1 < caption.size() ? caption.at(amp + 1).toUpper() : QChar();
+}
+
+}  // namespace
+
+void ProgramTest::ChooseMenu(QAction* item) {
+    FrmMain& form = frmMain();
+    QMenu* menu = nullptr;
+    for (QMenu* candidate : {form.mnuFile, form.mnuView})
+        if (candidate->actions().contains(item)) menu = candidate;
+    ASSERT_NE(menu, nullptr);
+    QApplication::setActiveWindow(&form);
+    QTest::keyClick(&form, Qt::Key(AccessKey(menu->title()).unicode()), Qt::AltModifier);
+    Flush();
+    ASSERT_TRUE(menu->isVisible()) << "the menu did not open";
+    QChar access = AccessKey(item->text());
+    if (!access.isNull()) {
+        QTest::keyClick(menu, Qt::Key(access.unicode()));
+    } else {
+        // Walk down to the item as a user does without an access key.
+        for (int step = 0; step < 20 && menu->activeAction() != item; ++step) QTest::keyClick(menu, Qt::Key_Down);
+        ASSERT_EQ(menu->activeAction(), item);
+        QTest::keyClick(menu, Qt::Key_Return);
+    }
+    Flush();
+}
+
+QWidget* ProgramTest::Editor() {
+    for (QLineEdit* edit : View()->viewport()->findChildren<QLineEdit*>())
+        if (edit->isVisible()) return edit;
+    return nullptr;
+}
+
+void ProgramTest::TypeIntoEditor(const QString& text) {
+    QWidget* editor = Editor();
+    ASSERT_NE(editor, nullptr) << "no in-place edit is open";
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QTest::keyClicks(editor, text);
+}
+
+}  // namespace talvane::test

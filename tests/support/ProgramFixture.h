@@ -1,0 +1,60 @@
+#pragma once
+// A test of the whole program in this process: its real windows on the offscreen platform,
+// driven with real clicks and keys, with only the modal dialogs answered by the test.
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/FrmMain.h"
+#include "app/FrmPreview.h"
+#include "support/BannerFiles.h"
+#include "support/ScriptedDesktop.h"
+
+class QAbstractItemView;
+class QAction;
+
+namespace talvane::test {
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the program as its entry routine does; the first folder dialog is answered
+    // with `folder` (nullopt: cancelled).
+    void Start(const std::optional<std::string>& folder);
+    // Lets the event loop run what is pending (sorting, repaints, deferred deletions).
+    static void Flush();
+
+    FrmMain& Main() { return frmMain(); }
+    ListView& List() { return *frmMain().lvwBanners; }
+    QAbstractItemView* View();
+    QString Panel(int index);
+    // The entries' texts in the order the list shows them.
+    std::vector<QString> Texts();
+    // The key of the entry showing `text`.
+    std::string KeyOf(const QString& text);
+
+    // Real mouse and keyboard input on the list.
+    void Click(const QString& text);
+    void DoubleClick(const QString& text);
+    void ClickEmptySpace();
+    void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // Chooses `item` through the menu bar with the keyboard: the menu's access key, then
+    // the item's own access key, or the arrow keys where it has none.
+    void ChooseMenu(QAction* item);
+
+    // The editor of the in-place edit, if one is open.
+    QWidget* Editor();
+    // Types `text` into the open editor, replacing what it holds.
+    void TypeIntoEditor(const QString& text);
+
+    ScriptedDesktop desktop;
+    int programEnded = 0;
+};
+
+}  // namespace talvane::test

@@ -1,0 +1,25 @@
+#include <QApplication>
+#include <gtest/gtest.h>
+
+namespace {
+
+QtMessageHandler gDefaultHandler = nullptr;
+
+// The offscreen platform says so whenever a window is raised or sized by its contents;
+// that is expected and only hides what a failing test prints.
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support"))) return;
+    if (gDefaultHandler) gDefaultHandler(type, context, message);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    gDefaultHandler = qInstallMessageHandler(QuietHandler);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Talvane"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
