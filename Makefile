@@ -5,7 +5,9 @@ BUILD      ?= build
 TEST_BUILD ?= build-test
 CMAKE_GEN  := -G Ninja
 
-.PHONY: setup build run test bench clean
+.PHONY: setup build run test bench install package clean
+
+PREFIX ?= /usr/local
 
 setup:
 	@bash scripts/setup.sh
@@ -27,6 +29,12 @@ test: setup
 	cmake -S . -B $(TEST_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTALVANE_SANITIZE=ON
 	cmake --build $(TEST_BUILD)
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(TEST_BUILD)
