@@ -52,7 +52,9 @@ void Form::Show(Form* owner) {
         shownBefore_ = true;
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             QRect area = screen->geometry();
-            move(area.center() - QPoint(width() / 2, height() / 2));
+            QSize outer = frameGeometry().size();
+            move(area.x() + (area.width() - outer.width()) / 2,
+                 area.y() + (area.height() - outer.height()) / 2);
         }
     }
     show();
