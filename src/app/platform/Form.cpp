@@ -48,7 +48,10 @@ void Form::SetMenuBar(QMenuBar* menuBar) { layout()->setMenuBar(menuBar); }
 
 void Form::Show(Form* owner) {
     if (owner && parentWidget() != owner) setParent(owner, windowFlags());
+    show();
+    raise();
     if (!shownBefore_) {
+        // Centred once the window has its frame, so the frame is centred too.
         shownBefore_ = true;
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             QRect area = screen->geometry();
@@ -57,8 +60,6 @@ void Form::Show(Form* owner) {
                  area.y() + (area.height() - outer.height()) / 2);
         }
     }
-    show();
-    raise();
 }
 
 void Form::Hide() { hide(); }
