@@ -1,1 +1,221 @@
-// placeholder
+// Renaming a banner by editing its text in place: the file on disk, the entry, its picture,
+// and every way a rename can fail without losing or moving a file.
+
+#include <QAbstractItemView>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/platform/ListItemsModel.h"
+#include "app/platform/RuntimeError.h"
+#include "catalogue/MainModule.h"
+#include "support/ProgramFixture.h"
+
+namespace talvane::test {
+namespace {
+
+class RenameTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        folder.WriteBanner("Sun.bmp", 1);
+        folder.WriteBanner("Moon.bmp", 2);
+        folder.WriteBanner("Star.BMP", 3);
+    }
+
+    // Edits `from` through File > Rename and ends the edit with Return.
+    void Rename(const QString& from, const QString& to) {
+        Click(from);
+        ChooseMenu(Main().mnuRename);
+        ASSERT_NE(Editor(), nullptr) << "File > Rename opened no editor";
+        TypeIntoEditor(to);
+        Press(Qt::Key_Return);
+    }
+
+    // Every file of the folder with its bytes.
+    std::map<std::string, QByteArray> Disk() {
+        std::map<std::string, QByteArray> disk;
+        for (const std::string& name : folder.Names()) disk[name] = folder.Read(name);
+        return disk;
+    }
+
+    ino_t Inode(const std::string& name) {
+        struct stat st {};
+        ::lstat((folder / name).c_str(), &st);
+        return st.st_ino;
+    }
+
+    TempFolder folder;
+};
+
+TEST_F(RenameTest, RenamingMovesTheFileAndReKeysEntryAndPicture) {
+    Start(folder.Path());
+    Rename("Sun", "Sunrise");
+
+    EXPECT_TRUE(desktop.boxes.empty());
+    EXPECT_FALSE(folder.Exists("Sun.bmp"));
+    EXPECT_EQ(folder.Read("Sunrise.bmp"), BannerBytes(1));
+    const std::string key = folder / "Sunrise.bmp";
+    ListItem item = List().ListItems()(key);
+    EXPECT_EQ(item.Text(), "Sunrise");
+    EXPECT_EQ(item.Icon(), key);
+    EXPECT_EQ(item.SmallIcon(), key);
+    EXPECT_NO_THROW(Main().ilsMain->ListImages()(key));
+    EXPECT_THROW(Main().ilsMain->ListImages()(folder / "Sun.bmp"), RuntimeError);
+    // The path shown is the one clicked, until the entry is clicked again.
+    EXPECT_EQ(Panel(2), QString::fromStdString(folder / "Sun.bmp"));
+    EXPECT_EQ(Texts(), (std::vector<QString>{"Moon", "Star", "Sunrise"}));
+
+    Click("Sunrise");
+    EXPECT_EQ(frmPreview().imgBanner->Picture(), BannerPicture(1));
+    EXPECT_EQ(Panel(2), QString::fromStdString(key));
+}
+
+TEST_F(RenameTest, F2AndAClickElsewhereEndTheEditLikeReturn) {
+    Start(folder.Path());
+    Click("Moon");
+    Press(Qt::Key_F2);
+    ASSERT_NE(Editor(), nullptr);
+    TypeIntoEditor("Crescent");
+    Click("Star");
+    EXPECT_EQ(folder.Read("Crescent.bmp"), BannerBytes(2));
+    EXPECT_FALSE(folder.Exists("Moon.bmp"));
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
+TEST_F(RenameTest, EscapeAbandonsTheEdit) {
+    Start(folder.Path());
+    auto before = Disk();
+    Click("Moon");
+    Press(Qt::Key_F2);
+    TypeIntoEditor("Crescent");
+    Press(Qt::Key_Escape);
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_EQ(Disk(), before);
+    EXPECT_EQ(Texts(), (std::vector<QString>{"Moon", "Star", "Sun"}));
+}
+
+TEST_F(RenameTest, AnUnchangedTextRenamesOnlyAnUpperCaseExtension) {
+    Start(folder.Path());
+    ino_t sun = Inode("Sun.bmp");
+    Rename("Sun", "Sun");
+    EXPECT_EQ(Inode("Sun.bmp"), sun);
+    EXPECT_EQ(List().ListItems()(folder / "Sun.bmp").Text(), "Sun");
+
+    Rename("Star", "Star");
+    EXPECT_FALSE(folder.Exists("Star.BMP"));
+    EXPECT_EQ(folder.Read("Star.bmp"), BannerBytes(3));
+    EXPECT_EQ(List().ListItems()(folder / "Star.bmp").Text(), "Star");
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
+TEST_F(RenameTest, TheNameOfAnotherFileIsRefusedAndBothFilesStayIntact) {
+    folder.Write("Taken.bmp", "not a banner, but someone's file");
+    Start(folder.Path());
+    auto before = Disk();
+    Rename("Sun", "Moon");
+    Rename("Sun", "Taken");
+
+    EXPECT_EQ(Disk(), before);
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    EXPECT_EQ(desktop.boxes[0].prompt,
+              QString("Error renaming file: File already exists: \"%1\"").arg(QString::fromStdString(folder / "Moon.bmp")));
+    EXPECT_EQ(desktop.boxes[0].style, vbOKOnly | vbCritical);
+    EXPECT_EQ(desktop.boxes[0].title, "Talvane");
+    EXPECT_EQ(Texts(), (std::vector<QString>{"Moon", "Star", "Sun"}));
+    EXPECT_EQ(List().ListItems()(folder / "Sun.bmp").Text(), "Sun");
+}
+
+TEST_F(RenameTest, TextsThatAreNotASingleFileNameAreRefusedAndNothingMoves) {
+    ::mkdir((folder / "sub").c_str(), 0755);
+    Start(folder.Path());
+    auto before = Disk();
+    const QString refused[] = {"sub/Sun", "../Sun", "a/b", QString(300, QChar('x')),
+                               QString("nul") + QChar(0) + "x"};
+    for (const QString& text : refused) {
+        SCOPED_TRACE(text.left(20).toStdString());
+        desktop.boxes.clear();
+        Rename("Sun", text);
+        ASSERT_EQ(desktop.boxes.size(), 1u);
+        EXPECT_TRUE(desktop.boxes[0].prompt.startsWith("Error renaming file: Bad file name"));
+        EXPECT_EQ(Disk(), before);
+        EXPECT_TRUE(TempFolder().Names().empty());
+        EXPECT_EQ(Texts(), (std::vector<QString>{"Moon", "Star", "Sun"}));
+    }
+}
+
+TEST_F(RenameTest, AnEmptyTextGivesTheFileTheNameDotBmp) {
+    Start(folder.Path());
+    Rename("Moon", "");
+    EXPECT_EQ(folder.Read(".bmp"), BannerBytes(2));
+    EXPECT_EQ(List().ListItems()(folder / ".bmp").Text(), "");
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
+TEST_F(RenameTest, ABannerDeletedOutsideIsReportedAndTakenOutOfTheList) {
+    Start(folder.Path());
+    Click("Moon");
+    ::unlink((folder / "Moon.bmp").c_str());
+    Rename("Moon", "Crescent");
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].prompt,
+              QString("Error renaming file: File not found: \"%1\"").arg(QString::fromStdString(folder / "Moon.bmp")));
+    EXPECT_EQ(Texts(), (std::vector<QString>{"Star", "Sun"}));
+    EXPECT_TRUE(frmPreview().imgBanner->Picture().isNull());
+    EXPECT_EQ(Panel(3), "2 Banners");
+    EXPECT_FALSE(folder.Exists("Crescent.bmp"));
+}
+
+TEST_F(RenameTest, AnEditEndingWithNoEntrySelectedIsRejectedSilently) {
+    Start(folder.Path());
+    List().SetSelectedItem(ListItem());
+    int16_t cancel = 0;
+    Main().lvwBanners_AfterLabelEdit(cancel, "Anything");
+    EXPECT_EQ(cancel, 1);
+    EXPECT_TRUE(desktop.boxes.empty());
+    EXPECT_EQ(folder.Names().size(), 3u);
+}
+
+TEST_F(RenameTest, ANameThatIsNotUtf8SurvivesAnUnchangedEditAndRenamesByteExact) {
+    const std::string latin = "Caf\xE9.bmp";
+    folder.WriteBanner(latin, 5);
+    Start(folder.Path());
+    QString shown = List().ListItems()(folder / latin).Text();
+    Rename(shown, shown);
+    EXPECT_EQ(folder.Read(latin), BannerBytes(5));
+    Rename(shown, QString::fromUtf8("Caf\xC3\xA9"));
+    EXPECT_FALSE(folder.Exists(latin));
+    EXPECT_EQ(folder.Read("Caf\xC3\xA9.bmp"), BannerBytes(5));
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
+TEST_F(RenameTest, APictureLeftByADeletedEntryMakesReKeyingFailAfterTheFileWasRenamed) {
+    Start(folder.Path());
+    Click("Moon");
+    desktop.answers = {vbYes};
+    Press(Qt::Key_Delete);
+    ASSERT_FALSE(folder.Exists("Moon.bmp"));
+
+    Rename("Sun", "Moon");
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    EXPECT_TRUE(desktop.boxes[1].prompt.startsWith("Error renaming file: Key is not unique in collection"));
+    // The file has its new name; the entry keeps its old key and text, and a later action on
+    // it finds its file gone.
+    EXPECT_EQ(folder.Read("Moon.bmp"), BannerBytes(1));
+    EXPECT_EQ(List().ListItems()(folder / "Sun.bmp").Text(), "Sun");
+
+    Rename("Sun", "Again");
+    EXPECT_TRUE(desktop.boxes.back().prompt.startsWith("Error renaming file: File not found"));
+    EXPECT_EQ(Texts(), std::vector<QString>{"Star"});
+    EXPECT_EQ(folder.Read("Moon.bmp"), BannerBytes(1));
+}
+
+TEST_F(RenameTest, RenamingKeepsTheViewMode) {
+    Start(folder.Path());
+    ChooseMenu(Main().mnuLView[3]);
+    Rename("Sun", "Sol");
+    EXPECT_EQ(List().View(), lvwReport);
+    EXPECT_TRUE(folder.Exists("Sol.bmp"));
+}
+
+}  // namespace
+}  // namespace talvane::test
