@@ -36,5 +36,10 @@ install: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+bench: setup
+	cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTALVANE_TESTS=OFF -DTALVANE_BENCH=ON
+	cmake --build build-bench --target talvane_bench
+	build-bench/talvane_bench
+
 clean:
 	rm -rf $(BUILD) $(TEST_BUILD)

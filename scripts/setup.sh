@@ -13,6 +13,7 @@ packages=(
   xvfb xauth xdotool imagemagick
   dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi
   desktop-file-utils appstream
+  dpkg-dev file
 )
 
 missing=()

@@ -6,7 +6,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvane"));
-    QApplication::setDesktopFileName(QStringLiteral("talvane"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.talvane.Talvane"));
     // The program ends when its last form unloads, not when its last window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -12,6 +12,7 @@
 #include "app/FrmMain.h"
 #include "app/FrmPreview.h"
 #include "support/BannerFiles.h"
+#include "support/QtPrinters.h"
 #include "support/ScriptedDesktop.h"
 
 class QAbstractItemView;

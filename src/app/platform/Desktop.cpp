@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,7 +49,7 @@ std::optional<std::string> Desktop::ChooseFolder(QWidget* owner, const QString& 
 
 bool Desktop::StartDetached(const std::string& program, const std::vector<std::string>& arguments,
                             const std::optional<std::string>& workingDir) {
-    // Everything the child needs is prepared before fork: after it, only async-signal-safe
+    // Everything the children need is prepared before fork: after it, only async-signal-safe
     // calls are made.
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -56,26 +57,47 @@ bool Desktop::StartDetached(const std::string& program, const std::vector<std::s
     argv.push_back(nullptr);
     const char* dir = workingDir && !workingDir->empty() ? workingDir->c_str() : nullptr;
 
+    // A failed exec writes its errno here; a successful one closes the pipe unwritten.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) return false;
+
     pid_t child = fork();
-    if (child < 0) return false;
+    if (child < 0) {
+        close(report[0]);
+        close(report[1]);
+        return false;
+    }
     if (child == 0) {
         // The intermediate child starts the real one and leaves at once, so the opened
         // program is adopted by init and never becomes our zombie.
+        close(report[0]);
         setsid();
         pid_t grandchild = fork();
         if (grandchild == 0) {
-            if (dir) {
-                if (chdir(dir) != 0) { /* a missing directory leaves ours */ }
-            }
+            // The opened program gets no descriptor of ours beyond the standard three.
+            close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+            // A folder that does not exist leaves the opener in ours.
+            [[maybe_unused]] int moved = dir ? chdir(dir) : 0;
             execvp(argv[0], argv.data());
+            int err = errno;
+            [[maybe_unused]] ssize_t told = write(report[1], &err, sizeof err);
             _exit(127);
         }
-        _exit(grandchild < 0 ? 1 : 0);
+        if (grandchild < 0) {
+            int err = errno;
+            [[maybe_unused]] ssize_t told = write(report[1], &err, sizeof err);
+        }
+        _exit(0);
     }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    close(report[1]);
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    int err = 0;
+    ssize_t got;
+    while ((got = read(report[0], &err, sizeof err)) < 0 && errno == EINTR) {
+    }
+    close(report[0]);
+    return got == 0;
 }
 
 namespace {

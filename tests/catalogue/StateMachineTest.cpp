@@ -1,0 +1,309 @@
+// Thousands of random user actions, with the folder changed behind the program's back
+// between them. After every step the disk is checked against what the action may do (no
+// file changes, disappears or moves unless the user asked for exactly that) and the list,
+// the image store and the status bar against the rules that tie them together.
+//
+// TALVANE_SEED and TALVANE_STEPS choose another run; a failure prints the seed and step.
+
+#include <QAbstractItemView>
+#include <QTest>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/platform/ListItemsModel.h"
+#include "app/platform/Names.h"
+#include "catalogue/MainModule.h"
+#include "support/ProgramFixture.h"
+
+namespace talvane::test {
+namespace {
+
+struct Entry {
+    char kind;  // 'f' regular file, 'd' folder, 'o' anything else
+    QByteArray bytes;
+    bool readOnly;
+    bool operator==(const Entry& o) const { return kind == o.kind && bytes == o.bytes && readOnly == o.readOnly; }
+};
+using Disk = std::map<std::string, Entry>;
+
+class StateMachineTest : public ProgramTest {
+protected:
+    Disk Read() {
+        Disk disk;
+        std::error_code ec;
+        if (!std::filesystem::is_directory(path, ec)) return disk;
+        for (const auto& item : std::filesystem::directory_iterator(path, ec)) {
+            std::string name = item.path().filename().string();
+            struct stat st {};
+            if (::lstat(item.path().c_str(), &st) != 0) continue;
+            Entry e{'o', {}, false};
+            if (S_ISREG(st.st_mode)) {
+                e.kind = 'f';
+                e.bytes = ReadFile(item.path().string());
+                e.readOnly = (st.st_mode & 0222) == 0;
+            } else if (S_ISDIR(st.st_mode)) {
+                e.kind = 'd';
+            }
+            disk[name] = e;
+        }
+        return disk;
+    }
+
+    static QByteArray ReadFile(const std::string& file) {
+        QByteArray bytes;
+        int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return bytes;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, n);
+        ::close(fd);
+        return bytes;
+    }
+
+    static std::string Describe(const Disk& before, const Disk& after) {
+        std::string out;
+        for (const auto& [name, e] : before)
+            if (!after.count(name) || !(after.at(name) == e)) out += " -" + name + "(" + e.kind + ")";
+        for (const auto& [name, e] : after)
+            if (!before.count(name) || !(before.at(name) == e)) out += " +" + name + "(" + e.kind + ")";
+        return out;
+    }
+
+    std::string Pick(const std::vector<std::string>& from) { return from[rng() % from.size()]; }
+
+    std::string RandomName() {
+        static const std::vector<std::string> stems = {"Sun", "Moon", "Star", "sky", "Sky", "banner2",
+                                                       "banner10", "a b", "-x", "\xE9t\xE9", ""};
+        static const std::vector<std::string> exts = {".bmp", ".BMP", ".Bmp", ".gif", ""};
+        return Pick(stems) + (rng() % 3 ? ".bmp" : Pick(exts));
+    }
+
+    void Write(const std::string& name, const QByteArray& bytes) {
+        std::string file = path + "/" + name;
+        ::unlink(file.c_str());
+        int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) return;
+        if (::write(fd, bytes.constData(), size_t(bytes.size())) < 0) {
+        }
+        ::close(fd);
+    }
+
+    // Something another program does to the folder.
+    void OutsideChange() {
+        std::error_code ec;
+        Disk disk = Read();
+        std::vector<std::string> names;
+        for (const auto& [name, e] : disk) names.push_back(name);
+        std::string victim = names.empty() ? std::string() : path + "/" + Pick(names);
+        switch (rng() % 10) {
+            case 0: if (!victim.empty()) std::filesystem::remove_all(victim, ec); break;
+            case 1: case 2: Write(RandomName(), BannerBytes(int(rng() % 1000))); break;
+            case 3: if (!victim.empty()) ::rename(victim.c_str(), (path + "/" + RandomName()).c_str()); break;
+            case 4: if (!victim.empty()) ::truncate(victim.c_str(), 1000); break;
+            case 5: if (!victim.empty()) ::chmod(victim.c_str(), rng() % 2 ? 0444 : 0644); break;
+            case 6: if (!victim.empty()) { std::filesystem::remove_all(victim, ec); ::mkdir(victim.c_str(), 0755); } break;
+            case 7: if (!victim.empty()) { std::filesystem::remove_all(victim, ec); ::mkfifo(victim.c_str(), 0644); } break;
+            case 8: if (rng() % 5 == 0) Write(RandomName(), QByteArray(1174, 'g')); break;
+            default:
+                if (rng() % 4 == 0) {
+                    std::filesystem::remove_all(path, ec);
+                    if (rng() % 2) ::mkdir(path.c_str(), 0755);
+                } else if (!std::filesystem::exists(path, ec)) {
+                    ::mkdir(path.c_str(), 0755);
+                }
+                break;
+        }
+    }
+
+    QString RandomText() {
+        switch (rng() % 9) {
+            case 0: return QString();
+            case 1: return QStringLiteral("a/b");
+            case 2: return QStringLiteral("../up");
+            case 3: return QString(300, QChar('x'));
+            case 4: return QString::fromUtf8("\xC3\xA9t\xC3\xA9");
+            case 5: {
+                auto rows = Rows();
+                return rows.empty() ? QStringLiteral("x") : List().Model()->data(rows[rng() % rows.size()], Qt::DisplayRole).toString();
+            }
+            default: {
+                QString text;
+                int length = 1 + int(rng() % 8);
+                for (int i = 0; i < length; ++i) text += QChar(u"abcXYZ019 _-"[rng() % 12]);
+                return text;
+            }
+        }
+    }
+
+    std::vector<QModelIndex> Rows() {
+        Flush();
+        std::vector<QModelIndex> rows;
+        for (int r = 0; r < List().Model()->rowCount(); ++r) rows.push_back(List().Model()->index(r));
+        return rows;
+    }
+
+    // Clicks a random entry; the key of the entry clicked, or "" when the list is empty.
+    std::string ClickSomeEntry() {
+        auto rows = Rows();
+        if (rows.empty()) return {};
+        QModelIndex index = rows[rng() % rows.size()];
+        std::string key = List().Model()->Entry(ListItemsModel::SlotOf(index)).key;
+        View()->scrollTo(index);
+        QTest::mouseClick(View()->viewport(), Qt::LeftButton, Qt::NoModifier, View()->visualRect(index).center());
+        Flush();
+        return key;
+    }
+
+    static std::string Stem(const std::string& name) { return name.size() >= 4 ? name.substr(0, name.size() - 4) : name; }
+
+    void CheckList(bool scanFinished, const Disk& disk) {
+        std::set<std::string> keys;
+        for (const QModelIndex& index : Rows()) {
+            const ListEntry& e = List().Model()->Entry(ListItemsModel::SlotOf(index));
+            keys.insert(e.key);
+            ASSERT_EQ(e.key.rfind(path + "/", 0), 0u) << e.key;
+            ASSERT_EQ(e.icon, e.key);
+            ASSERT_EQ(e.smallIcon, e.key);
+            ASSERT_NE(Main().ilsMain->Find(e.key), nullptr) << "entry without its picture";
+            ASSERT_EQ(e.text, DisplayName(Stem(BaseName(e.key))));
+        }
+        if (Panel(1) == "Banners Loaded") {
+            ASSERT_EQ(Panel(3), QString("%1 Banners").arg(keys.size()));
+        }
+        QImage preview = frmPreview().imgBanner->Picture();
+        if (!preview.isNull()) {
+            ASSERT_EQ(preview.size(), QSize(12, 8));
+        }
+        if (!scanFinished) return;
+        std::set<std::string> banners;
+        for (const auto& [name, e] : disk)
+            if (e.kind == 'f' && e.bytes.size() == 1174 && IsBannerName(name)) banners.insert(path + "/" + name);
+        ASSERT_EQ(keys, banners) << "a finished scan lists exactly the banners on disk";
+    }
+
+    std::mt19937 rng;
+    TempFolder folder;
+    std::string path;
+};
+
+TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteAFile) {
+    const char* seedText = std::getenv("TALVANE_SEED");
+    const char* stepsText = std::getenv("TALVANE_STEPS");
+    const unsigned seed = seedText ? unsigned(std::strtoul(seedText, nullptr, 10)) : 20261207u;
+    const int steps = stepsText ? std::atoi(stepsText) : 5000;
+    rng.seed(seed);
+    path = folder / "banners";
+    ::mkdir(path.c_str(), 0755);
+    for (const char* name : {"Sun.bmp", "Moon.BMP", "Star.bmp", "banner2.bmp", "banner10.bmp"})
+        Write(name, BannerBytes(int(rng() % 1000)));
+    Start(path);
+
+    for (int step = 0; step < steps; ++step) {
+        SCOPED_TRACE(testing::Message() << "TALVANE_SEED=" << seed << " step " << step);
+        if (rng() % 10 < 3) OutsideChange();
+        const Disk before = Read();
+        desktop.boxes.clear();
+        desktop.answers.clear();
+        bool scanned = false;
+        enum { Unchanged, MayDelete, MayRename } allowed = Unchanged;
+        std::string key;
+        QString text;
+
+        const unsigned action = rng() % 12;
+        SCOPED_TRACE(testing::Message() << "action " << action);
+        switch (action) {
+            case 0: Press(Qt::Key_F5); scanned = true; break;
+            case 1:
+                desktop.folders.push_back(rng() % 4 ? std::optional<std::string>(path) : std::nullopt);
+                scanned = desktop.folders.back().has_value();
+                ChooseMenu(Main().mnuNew);
+                break;
+            case 2: case 3: ClickSomeEntry(); break;
+            case 4: case 5: case 6: {
+                key = ClickSomeEntry();
+                if (key.empty()) break;
+                Press(Qt::Key_F2);
+                if (!Editor()) break;
+                text = RandomText();
+                TypeIntoEditor(text);
+                switch (rng() % 4) {
+                    case 0: Press(Qt::Key_Escape); break;
+                    case 1:
+                        // A click on the entry being edited lands in its editor: end it then.
+                        ClickSomeEntry();
+                        if (Editor()) Press(Qt::Key_Return);
+                        allowed = MayRename;
+                        break;
+                    default: Press(Qt::Key_Return); allowed = MayRename; break;
+                }
+                break;
+            }
+            case 7: case 8:
+                key = ClickSomeEntry();
+                if (key.empty()) break;
+                desktop.answers = {rng() % 2 ? vbYes : vbNo};
+                if (desktop.answers.front() == vbYes) allowed = MayDelete;
+                Press(Qt::Key_Delete);
+                break;
+            case 9: ChooseMenu(Main().mnuLView[rng() % 4]); break;
+            case 10:
+                if (rng() % 2) frmPreview().close(); else ChooseMenu(Main().mnuPreview);
+                Flush();
+                break;
+            default:
+                if (rng() % 20 == 0) {  // quit and start again
+                    Unload(Main());
+                    Flush();
+                    Start(path);
+                    scanned = true;
+                }
+                break;
+        }
+        Flush();
+        const Disk after = Read();
+        if (std::getenv("TALVANE_TRACE"))
+            std::fprintf(stderr, "step %d action %u key %s text %s editor %d\n", step, action, key.c_str(),
+                         text.toStdString().c_str(), Editor() != nullptr);
+
+        // What the disk may look like now.
+        if (after != before) {
+            std::string name = key.empty() ? std::string() : BaseName(key);
+            auto was = before.find(name);
+            ASSERT_NE(allowed, Unchanged) << "the disk changed without the user asking:" << Describe(before, after);
+            ASSERT_NE(was, before.end()) << "changed a file the user did not point at";
+            if (allowed == MayDelete) {
+                Disk expected = before;
+                expected.erase(name);
+                ASSERT_EQ(after, expected) << "only the confirmed banner may go: clicked " << key << " asked "
+                                           << (desktop.boxes.empty() ? std::string() : desktop.boxes[0].prompt.toStdString())
+                                           << Describe(before, after);
+                ASSERT_FALSE(was->second.kind == 'f' && was->second.readOnly) << "deleted a read-only file";
+            } else {
+                std::set<std::string> candidates = {NameFromText(text) + ".bmp", Stem(name) + ".bmp"};
+                bool matched = false;
+                for (const std::string& newName : candidates) {
+                    if (before.count(newName)) continue;  // never onto an existing name
+                    Disk expected = before;
+                    expected[newName] = was->second;
+                    expected.erase(name);
+                    matched = matched || after == expected;
+                }
+                ASSERT_TRUE(matched) << "a rename may only give the edited file its new name";
+            }
+        }
+        for (const auto& box : desktop.boxes) {
+            if ((box.style & 0x0F) == vbYesNo) continue;
+            ASSERT_TRUE(box.prompt.startsWith("Error ")) << box.prompt.toStdString();
+        }
+        bool scanFinished = scanned && desktop.boxes.empty() && Panel(1) == "Banners Loaded";
+        CheckList(scanFinished, after);
+        if (HasFailure()) break;
+    }
+}
+
+}  // namespace
+}  // namespace talvane::test

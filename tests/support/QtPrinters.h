@@ -1,0 +1,7 @@
+#pragma once
+// Lets a failing comparison print Qt strings as text.
+
+#include <QString>
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
