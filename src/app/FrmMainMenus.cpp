@@ -1,6 +1,7 @@
 // The File and View menus of the main window and their commands.
 
 #include <QAction>
+#include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -10,6 +11,28 @@
 #include "catalogue/MainModule.h"
 
 namespace talvane {
+
+namespace {
+
+// Gives the keyboard back to the main window when a modal dialog it was waiting for (the
+// folder dialog, a message box) closes. A window manager usually does so; without one the
+// keys would go to whichever window lies under the pointer, and neither the menus' access
+// keys nor F5 and Del would reach this window.
+class KeyboardReturn : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::WindowUnblocked) {
+            auto* window = static_cast<QWidget*>(watched);
+            if (window->isVisible() && !window->isMinimized()) window->activateWindow();
+        }
+        return false;
+    }
+};
+
+}  // namespace
 
 void FrmMain::CreateMenus() {
     menuBar = new QMenuBar(this);
@@ -57,6 +80,7 @@ void FrmMain::CreateMenus() {
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
     }
+    installEventFilter(new KeyboardReturn(this));
 }
 
 void FrmMain::mnuNew_Click() { LoadBanners(""); }

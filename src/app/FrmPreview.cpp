@@ -9,6 +9,8 @@ FrmPreview::FrmPreview()
       imgBanner(new ImageControl(Client())) {
     SetCaption(QStringLiteral("Banner Preview"));
     setAccessibleName(Caption());
+    // A tool window beside the list: showing it leaves the keyboard where the user is.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     QPalette ground = palette();
     ground.setColor(QPalette::Window, Qt::black);
     setPalette(ground);

@@ -152,6 +152,7 @@ protected:
         if (rows.empty()) return {};
         QModelIndex index = rows[rng() % rows.size()];
         std::string key = List().Model()->Entry(ListItemsModel::SlotOf(index)).key;
+        ActivateMain();
         View()->scrollTo(index);
         QTest::mouseClick(View()->viewport(), Qt::LeftButton, Qt::NoModifier, View()->visualRect(index).center());
         Flush();
@@ -212,6 +213,7 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
         enum { Unchanged, MayDelete, MayRename } allowed = Unchanged;
         std::string key;
         QString text;
+        unsigned ending = 9;
 
         const unsigned action = rng() % 12;
         SCOPED_TRACE(testing::Message() << "action " << action);
@@ -230,7 +232,8 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
                 if (!Editor()) break;
                 text = RandomText();
                 TypeIntoEditor(text);
-                switch (rng() % 4) {
+                ending = rng() % 4;
+                switch (ending) {
                     case 0: Press(Qt::Key_Escape); break;
                     case 1:
                         // A click on the entry being edited lands in its editor: end it then.
@@ -266,8 +269,8 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
         Flush();
         const Disk after = Read();
         if (std::getenv("TALVANE_TRACE"))
-            std::fprintf(stderr, "step %d action %u key %s text %s editor %d\n", step, action, key.c_str(),
-                         text.toStdString().c_str(), Editor() != nullptr);
+            std::fprintf(stderr, "step %d action %u/%u key %s text %s editor %d boxes %d\n", step, action, ending, key.c_str(),
+                         text.toStdString().c_str(), Editor() != nullptr, int(desktop.boxes.size()));
 
         // What the disk may look like now.
         if (after != before) {

@@ -33,8 +33,16 @@ void ProgramTest::TearDown() {
 void ProgramTest::Start(const std::optional<std::string>& folder) {
     desktop.folders.push_back(folder);
     RunReportingScanFailure(talvane::Main);
-    QApplication::setActiveWindow(&frmMain());
     Flush();
+    ActivateMain();
+}
+
+void ProgramTest::ActivateMain() {
+    if (!IsFrmMainLoaded() || QApplication::activeModalWidget()) return;
+    if (QApplication::activeWindow() != &frmMain() && frmMain().isVisible()) {
+        QApplication::setActiveWindow(&frmMain());
+        Flush();
+    }
 }
 
 void ProgramTest::Flush() {
@@ -80,6 +88,7 @@ void ProgramTest::Click(const QString& text) {
     Flush();
     QModelIndex index = IndexOf(List().Model(), text);
     ASSERT_TRUE(index.isValid()) << "no entry " << text.toStdString();
+    ActivateMain();
     View()->scrollTo(index);
     QRect rect = View()->visualRect(index);
     QTest::mouseClick(View()->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
@@ -90,6 +99,7 @@ void ProgramTest::DoubleClick(const QString& text) {
     Flush();
     QModelIndex index = IndexOf(List().Model(), text);
     ASSERT_TRUE(index.isValid()) << "no entry " << text.toStdString();
+    ActivateMain();
     View()->scrollTo(index);
     QPoint at = View()->visualRect(index).center();
     // A real double click: press, release, then the second press arrives as a double click.
@@ -101,6 +111,7 @@ void ProgramTest::DoubleClick(const QString& text) {
 }
 
 void ProgramTest::ClickEmptySpace() {
+    ActivateMain();
     QWidget* viewport = View()->viewport();
     QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier,
                       QPoint(viewport->width() - 2, viewport->height() - 2));
@@ -108,6 +119,7 @@ void ProgramTest::ClickEmptySpace() {
 }
 
 void ProgramTest::Press(int key, Qt::KeyboardModifiers modifiers) {
+    ActivateMain();
     QWidget* target = QApplication::focusWidget();
     if (!target) target = View();
     QTest::keyClick(target, Qt::Key(key), modifiers);

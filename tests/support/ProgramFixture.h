@@ -40,6 +40,10 @@ protected:
     // The key of the entry showing `text`.
     std::string KeyOf(const QString& text);
 
+    // What a window manager does before the user's click or key reaches the main window:
+    // the main window is the active one. (The offscreen platform activates every window
+    // it shows, the preview tool window too, which a window manager does not do.)
+    static void ActivateMain();
     // Real mouse and keyboard input on the list.
     void Click(const QString& text);
     void DoubleClick(const QString& text);

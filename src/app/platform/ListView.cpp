@@ -118,10 +118,12 @@ ListView::ListView(QWidget* parent)
       list_(new BannerListView(&events_, this)),
       details_(new BannerTreeView(&events_, this)),
       stack_(new QStackedLayout(this)) {
-    delegate_ = new PictureDelegate(kPictureSize, &events_, this);
+    listDelegate_ = new PictureDelegate(kPictureSize, &events_, this);
+    detailsDelegate_ = new PictureDelegate(kPictureSize, &events_, this);
+    list_->setItemDelegate(listDelegate_);
+    details_->setItemDelegate(detailsDelegate_);
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(list_),
                                     static_cast<QAbstractItemView*>(details_)}) {
-        view->setItemDelegate(delegate_);
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setEditTriggers(QAbstractItemView::EditKeyPressed);
         view->setIconSize(kPictureSize);
@@ -153,6 +155,7 @@ ListView::ListView(QWidget* parent)
     events_.dblClick = [this] {
         if (DblClick) DblClick();
     };
+    events_.editKey = [this] { StartLabelEdit(); };
     events_.editStarted = [this](const QModelIndex& index) {
         uint32_t slot = ListItemsModel::SlotOf(index);
         editing_ = std::make_pair(slot, model_->Entry(slot).generation);
@@ -200,7 +203,12 @@ void ListView::Rebind() {
 void ListView::SetView(int mode) {
     if (mode < lvwIcon || mode > lvwReport)
         throw RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
-    bool hadFocus = ActiveView()->hasFocus();
+    QAbstractItemView* old = ActiveView();
+    QWidget* focus = window()->focusWidget();
+    const bool hadFocus = focus && (focus == old || old->isAncestorOf(focus));
+    // An open in-place edit (its editor holds the focus) ends as it does when the user
+    // clicks elsewhere, keeping its text, before its view goes out of sight.
+    if (hadFocus && focus != old) old->setFocus();
     view_ = mode;
     const int lineHeight = fontMetrics().height();
     const int rowHeight = std::max(lineHeight + 4, kPictureSize.height() + 4);
@@ -210,7 +218,7 @@ void ListView::SetView(int mode) {
             list_->setMovement(QListView::Static);
             list_->setWordWrap(true);
             list_->setSpacing(4);
-            delegate_->SetItemSize(QSize(96, kPictureSize.height() + 2 * lineHeight + 12));
+            listDelegate_->SetItemSize(QSize(96, kPictureSize.height() + 2 * lineHeight + 12));
             break;
         case lvwSmallIcon:
             list_->setViewMode(QListView::ListMode);
@@ -218,7 +226,7 @@ void ListView::SetView(int mode) {
             list_->setWrapping(true);
             list_->setWordWrap(false);
             list_->setSpacing(1);
-            delegate_->SetItemSize(QSize(160, rowHeight));
+            listDelegate_->SetItemSize(QSize(160, rowHeight));
             break;
         case lvwList:
             list_->setViewMode(QListView::ListMode);
@@ -226,13 +234,15 @@ void ListView::SetView(int mode) {
             list_->setWrapping(true);
             list_->setWordWrap(false);
             list_->setSpacing(1);
-            delegate_->SetItemSize(QSize(200, rowHeight));
+            listDelegate_->SetItemSize(QSize(200, rowHeight));
             break;
         default:
-            delegate_->SetItemSize(QSize());
             break;
     }
+    // The list keeps the size of its entries once it has asked for it: a new mode needs
+    // a new layout even where no setting above changed.
     list_->setResizeMode(QListView::Adjust);
+    list_->Relayout();
     stack_->setCurrentWidget(mode == lvwReport ? static_cast<QWidget*>(details_) : list_);
     setFocusProxy(ActiveView());
     if (hadFocus) ActiveView()->setFocus();

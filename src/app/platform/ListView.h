@@ -123,7 +123,8 @@ private:
 
     ListItemsModel* model_;
     ViewEvents events_;
-    PictureDelegate* delegate_;
+    PictureDelegate* listDelegate_;  // each view has its own, so editors end in their view
+    PictureDelegate* detailsDelegate_;
     BannerListView* list_;
     BannerTreeView* details_;
     QStackedLayout* stack_;

@@ -17,6 +17,10 @@ void PictureDelegate::PrepareOption(QStyleOptionViewItem* option, const QModelIn
     option->features |= QStyleOptionViewItem::HasDecoration;
     option->decorationSize = pictureSize_;
     option->icon = QIcon();
+    // Under a large icon the label starts right beneath the picture, however many lines
+    // the entry has room for.
+    if (option->decorationPosition == QStyleOptionViewItem::Top)
+        option->displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
 }
 
 void PictureDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -51,6 +55,27 @@ QWidget* PictureDelegate::createEditor(QWidget* parent, const QStyleOptionViewIt
     return QStyledItemDelegate::createEditor(parent, option, index);
 }
 
+bool PictureDelegate::eventFilter(QObject* object, QEvent* event) {
+    // Opening the menus from the keyboard lends the focus to the menu bar; the edit stays
+    // open, as it does when the menus are opened with the mouse, and gets the focus back.
+    if (event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() == Qt::MenuBarFocusReason)
+        return false;
+    return QStyledItemDelegate::eventFilter(object, event);
+}
+
+template <class Base>
+bool EventView<Base>::edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger,
+                           QEvent* event) {
+    // The edit key renames the selected entry, exactly as the menu command does; the view
+    // alone would edit the current entry even when nothing is selected.
+    if (trigger == QAbstractItemView::EditKeyPressed && events_->editKey) {
+        events_->editKey();
+        return true;
+    }
+    return Base::edit(index, trigger, event);
+}
+
 template <class Base>
 void EventView<Base>::keyPressEvent(QKeyEvent* event) {
     QPersistentModelIndex before = this->currentIndex();
@@ -65,6 +90,14 @@ template <class Base>
 void EventView<Base>::mouseDoubleClickEvent(QMouseEvent* event) {
     Base::mouseDoubleClickEvent(event);
     if (events_->dblClick) events_->dblClick();
+}
+
+template <class Base>
+void EventView<Base>::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    // The handler of an ending edit may take the edited entry out of the list; the view has
+    // then already put its editor away (hidden, to be deleted) before the editor asks to close.
+    if (editor && editor->isHidden()) return;
+    Base::closeEditor(editor, hint);
 }
 
 template class EventView<QListView>;

@@ -15,6 +15,8 @@ struct ViewEvents {
     std::function<void(const QModelIndex&)> itemClick;
     std::function<void()> dblClick;
     std::function<void(const QModelIndex&)> editStarted;
+    // The edit key (F2) was pressed on the list.
+    std::function<void()> editKey;
 };
 
 class PictureDelegate : public QStyledItemDelegate {
@@ -26,6 +28,7 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
+    bool eventFilter(QObject* object, QEvent* event) override;
     // Every entry takes this size (an invalid size: what its content needs).
     void SetItemSize(QSize size) { itemSize_ = size; }
 
@@ -37,15 +40,20 @@ private:
 };
 
 // Adds the list's own events to a Qt view: a click on an entry (also a move of the current
-// entry with the keyboard) and a double click anywhere in it.
+// entry with the keyboard), a double click anywhere in it, and the edit key.
 template <class Base>
 class EventView : public Base {
 public:
     EventView(ViewEvents* events, QWidget* parent) : Base(parent), events_(events) {}
+    using Base::edit;
+    // Lays the entries out again, taking new item sizes from the delegate.
+    void Relayout() { this->scheduleDelayedItemsLayout(); }
 
 protected:
+    bool edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     ViewEvents* events_;

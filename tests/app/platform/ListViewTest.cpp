@@ -1,1 +1,248 @@
-// placeholder
+// The list control: natural order, unique keys, entry handles that outlive their entry,
+// picture keys checked against the bound image lists, and the end of an in-place edit.
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/platform/ImageList.h"
+#include "app/platform/ListItemsModel.h"
+#include "app/platform/ListView.h"
+#include "app/platform/RuntimeError.h"
+#include "support/BannerFiles.h"
+
+namespace talvane::test {
+namespace {
+
+int ErrorNumberOf(const std::function<void()>& statement) {
+    try {
+        statement();
+    } catch (const RuntimeError& error) {
+        return error.Number();
+    }
+    return 0;
+}
+
+TEST(NaturalCompareTest, NumbersCompareByValueLettersIgnoreCase) {
+    struct Order {
+        const char* a;
+        const char* b;
+        int expected;  // sign of NaturalCompare(a, b)
+    };
+    const Order cases[] = {
+        {"banner2", "banner10", -1},  // by value, not character by character
+        {"banner10", "banner10", 0},
+        {"Banner", "banner", 0},  // case does not order
+        {"apple", "Banana", -1},
+        {"b007", "b7", 0},  // leading zeros do not count
+        {"b007", "b8", -1},
+        {"b9", "b0010", -1},
+        {"a99999999999999999999", "a100000000000000000000", -1},  // past any integer type
+        {"1", "a", -1},  // digits before letters
+        {"x1y", "xay", -1},
+        {"", "a", -1},
+        {"a", "a1", -1},  // a prefix comes first
+        {"a2b10", "a2b9", 1},  // every run of digits counts, not only the first
+        {"\u00C9t\u00E9", "\u00E9t\u00E9", 0},  // case beyond ASCII
+    };
+    for (const Order& c : cases) {
+        int got = NaturalCompare(QString::fromUtf8(c.a), QString::fromUtf8(c.b));
+        int back = NaturalCompare(QString::fromUtf8(c.b), QString::fromUtf8(c.a));
+        EXPECT_EQ((got > 0) - (got < 0), c.expected) << c.a << " vs " << c.b;
+        EXPECT_EQ((back > 0) - (back < 0), -c.expected) << c.b << " vs " << c.a;
+    }
+}
+
+class ListViewTest : public ::testing::Test {
+protected:
+    ListViewTest() : list(new ListView(&window)), pictures(12, 8) { list->resize(400, 300); }
+
+    // Adds an entry whose pictures are stored under its key.
+    ListItem AddBanner(const std::string& key, const QString& text) {
+        if (!pictures.Find(key)) pictures.ListImages().Add(key, BannerPicture(1));
+        return list->ListItems().Add(key, text, key, key);
+    }
+
+    void Bind() {
+        list->SetIcons(&pictures);
+        list->SetSmallIcons(&pictures);
+    }
+
+    // The texts in the order the list shows them.
+    std::vector<QString> Rows() {
+        QCoreApplication::processEvents();
+        std::vector<QString> rows;
+        for (int row = 0; row < list->ListItems().Count(); ++row)
+            rows.push_back(list->ListItems().AtRow(row).Text());
+        return rows;
+    }
+
+    QWidget window;
+    ListView* list;
+    ImageList pictures;
+};
+
+TEST_F(ListViewTest, ATakenKeyIsRefusedByAddAndByReKeyingAndChangesNothing) {
+    Bind();
+    ListItem a = AddBanner("/f/a", "a");
+    ListItem b = AddBanner("/f/b", "b");
+    EXPECT_EQ(ErrorNumberOf([&] { list->ListItems().Add("/f/a", "other", "", ""); }), errKeyNotUnique);
+    EXPECT_EQ(ErrorNumberOf([&] { b.SetKey("/f/a"); }), errKeyNotUnique);
+    EXPECT_EQ(Rows(), (std::vector<QString>{"a", "b"}));
+    EXPECT_EQ(list->ListItems()("/f/a"), a);
+    EXPECT_EQ(list->ListItems()("/f/b"), b);
+
+    // Re-keying to a free key moves the entry and frees its old key.
+    b.SetKey("/f/c");
+    EXPECT_EQ(list->ListItems()("/f/c"), b);
+    EXPECT_EQ(ErrorNumberOf([&] { list->ListItems()("/f/b"); }), errElementNotFound);
+    AddBanner("/f/b", "b2");
+    EXPECT_EQ(list->ListItems().Count(), 3);
+}
+
+TEST_F(ListViewTest, AHandleOfARemovedEntryFailsInsteadOfReachingTheEntryThatReusedItsPlace) {
+    Bind();
+    ListItem gone = AddBanner("/f/gone", "gone");
+    ListItem kept = AddBanner("/f/kept", "kept");
+    list->ListItems().Remove("/f/gone");
+    ListItem reused = AddBanner("/f/new", "new");
+
+    const std::function<void()> uses[] = {
+        [&] { (void)gone.Text(); },      [&] { gone.SetText("hijacked"); },
+        [&] { gone.SetKey("/f/other"); }, [&] { list->SetSelectedItem(gone); },
+    };
+    for (const auto& use : uses) EXPECT_EQ(ErrorNumberOf(use), errElementNotFound);
+    EXPECT_EQ(Rows(), (std::vector<QString>{"kept", "new"}));
+    EXPECT_EQ(reused.Key(), "/f/new");
+    EXPECT_EQ(kept.Key(), "/f/kept");
+    EXPECT_NE(pictures.Find("/f/gone"), nullptr) << "removing an entry keeps its picture";
+    EXPECT_EQ(ErrorNumberOf([&] { list->ListItems().Remove("/f/gone"); }), errElementNotFound);
+
+    // Clearing the list ends every handle too, whatever is added afterwards.
+    list->ListItems().Clear();
+    AddBanner("/f/x", "x");
+    AddBanner("/f/y", "y");
+    EXPECT_EQ(ErrorNumberOf([&] { (void)kept.Text(); }), errElementNotFound);
+    EXPECT_EQ(ErrorNumberOf([&] { (void)reused.Text(); }), errElementNotFound);
+}
+
+TEST_F(ListViewTest, PictureKeysMustNameAPictureOfTheBoundImageList) {
+    pictures.ListImages().Add("/f/a", BannerPicture(1));
+    auto add = [&](const std::string& icon, const std::string& smallIcon) {
+        return ErrorNumberOf([&] { list->ListItems().Add("/f/new", "new", icon, smallIcon); });
+    };
+    EXPECT_EQ(add("/f/a", ""), errImageListNotInitialized);
+    EXPECT_EQ(add("", "/f/a"), errImageListNotInitialized);
+    list->SetSmallIcons(&pictures);
+    EXPECT_EQ(add("/f/a", "/f/a"), errImageListNotInitialized);  // no list for large icons
+    list->SetIcons(&pictures);
+    EXPECT_EQ(add("/f/missing", "/f/a"), errElementNotFound);
+    EXPECT_EQ(add("/f/a", "/f/missing"), errElementNotFound);
+    EXPECT_EQ(list->ListItems().Count(), 0);
+
+    ListItem item = list->ListItems().Add("/f/plain", "plain", "", "");  // no pictures: fine
+    EXPECT_EQ(ErrorNumberOf([&] { item.SetSmallIcon("/f/missing"); }), errElementNotFound);
+    EXPECT_EQ(item.SmallIcon(), "");
+}
+
+TEST_F(ListViewTest, LargeIconsComeFromIconsTheOtherModesFromSmallIconsAndUnbindingHidesThem) {
+    ImageList large(12, 8);
+    large.ListImages().Add("/f/a", BannerPicture(1));
+    pictures.ListImages().Add("/f/a", BannerPicture(2));
+    list->SetIcons(&large);
+    list->SetSmallIcons(&pictures);
+    list->ListItems().Add("/f/a", "a", "/f/a", "/f/a");
+    auto shown = [&] { return list->Model()->index(0).data(ListItemsModel::PictureRole).value<QImage>(); };
+
+    for (auto [mode, seed] : {std::pair{lvwIcon, 1}, {lvwSmallIcon, 2}, {lvwList, 2}, {lvwReport, 2}}) {
+        list->SetView(mode);
+        EXPECT_EQ(shown(), BannerPicture(seed)) << mode;
+    }
+    list->SetSmallIcons(nullptr);
+    EXPECT_TRUE(shown().isNull());
+    list->SetView(lvwIcon);
+    list->SetIcons(nullptr);
+    EXPECT_TRUE(shown().isNull());
+}
+
+TEST_F(ListViewTest, OrderStaysNaturalAndTheSelectionFollowsItsEntry) {
+    Bind();
+    for (const char* text : {"b10", "B2", "a", "b1"}) AddBanner(std::string("/f/") + text, text);
+    EXPECT_EQ(Rows(), (std::vector<QString>{"a", "b1", "B2", "b10"}));
+    ListItem b1 = list->ListItems()("/f/b1");
+    list->SetSelectedItem(b1);
+
+    b1.SetText("c");
+    EXPECT_EQ(Rows(), (std::vector<QString>{"a", "B2", "b10", "c"}));
+    EXPECT_EQ(list->SelectedItem(), b1);
+    EXPECT_EQ(list->ActiveView()->currentIndex().data().toString(), "c");
+
+    list->ListItems().Remove("/f/a");
+    AddBanner("/f/0", "0");
+    EXPECT_EQ(Rows(), (std::vector<QString>{"0", "B2", "b10", "c"}));
+    EXPECT_EQ(list->SelectedItem(), b1);
+}
+
+// The end of an in-place edit on a shown list, with real keys.
+class ListEditTest : public ListViewTest {
+protected:
+    void SetUp() override {
+        Bind();
+        list->SetView(lvwSmallIcon);
+        AddBanner("/f/a", "a");
+        AddBanner("/f/b", "b");
+        Rows();
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QCoreApplication::processEvents();
+        list->AfterLabelEdit = [this](int16_t& cancel, const QString& text) {
+            edits.push_back(text);
+            cancel = cancelWith;
+        };
+    }
+
+    void EditTo(const QString& text, int endKey) {
+        list->StartLabelEdit();
+        QLineEdit* editor = list->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key(endKey));
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    std::vector<QString> edits;
+    int16_t cancelWith = 0;
+};
+
+TEST_F(ListEditTest, TheEventKeepsOrRestoresTheTextAndEscRaisesNone) {
+    list->SetSelectedItem(list->ListItems()("/f/b"));
+    EditTo("c", Qt::Key_Return);
+    EXPECT_EQ(edits, std::vector<QString>{"c"});
+    EXPECT_EQ(Rows(), (std::vector<QString>{"a", "c"}));
+
+    cancelWith = 1;
+    EditTo("d", Qt::Key_Enter);
+    EXPECT_EQ(edits, (std::vector<QString>{"c", "d"}));
+    EXPECT_EQ(Rows(), (std::vector<QString>{"a", "c"}));
+
+    EditTo("e", Qt::Key_Escape);
+    EXPECT_EQ(edits.size(), 2u);
+    EXPECT_EQ(Rows(), (std::vector<QString>{"a", "c"}));
+}
+
+TEST_F(ListEditTest, AnEntryRemovedByTheEventStaysRemoved) {
+    list->AfterLabelEdit = [this](int16_t&, const QString& text) {
+        edits.push_back(text);
+        list->ListItems().Remove("/f/a");
+    };
+    list->SetSelectedItem(list->ListItems()("/f/a"));
+    EditTo("z", Qt::Key_Return);
+    EXPECT_EQ(edits, std::vector<QString>{"z"});
+    EXPECT_EQ(Rows(), std::vector<QString>{"b"});
+}
+
+}  // namespace
+}  // namespace talvane::test
