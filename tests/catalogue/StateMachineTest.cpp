@@ -167,9 +167,9 @@ protected:
             const ListEntry& e = List().Model()->Entry(ListItemsModel::SlotOf(index));
             keys.insert(e.key);
             ASSERT_EQ(e.key.rfind(path + "/", 0), 0u) << e.key;
-            ASSERT_EQ(e.icon, e.key);
-            ASSERT_EQ(e.smallIcon, e.key);
-            ASSERT_NE(Main().ilsMain->Find(e.key), nullptr) << "entry without its picture";
+            ASSERT_EQ(e.Icon(), e.key);
+            ASSERT_EQ(e.SmallIcon(), e.key);
+            ASSERT_TRUE(Main().ilsMain->Has(e.key)) << "entry without its picture";
             ASSERT_EQ(e.text, DisplayName(Stem(BaseName(e.key))));
         }
         if (Panel(1) == "Banners Loaded") {

@@ -1,5 +1,7 @@
 #include "app/platform/ImageList.h"
 
+#include <cstring>
+
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
 
@@ -25,9 +27,9 @@ void ListImage::SetKey(const std::string& key) {
 }
 
 QImage ListImage::Picture() const {
-    const QImage* picture = list_->Find(key_);
-    if (!picture) throw NoSuchKey(key_);
-    return *picture;
+    QImage picture = list_->Find(key_);
+    if (picture.isNull()) throw NoSuchKey(key_);
+    return picture.copy();  // the caller's own, whatever becomes of the list
 }
 
 ImageList::ImageList(int imageWidth, int imageHeight, QObject* parent)
@@ -35,31 +37,47 @@ ImageList::ImageList(int imageWidth, int imageHeight, QObject* parent)
 
 ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) {
     if (list_->pictures_.count(key)) throw KeyTaken(key);
+    if (picture.isNull()) throw RuntimeError(errInvalidPicture, QStringLiteral("Invalid picture"));
     QImage stored = picture;
     if (stored.size() != QSize(list_->width_, list_->height_))
         stored = stored.scaled(list_->width_, list_->height_, Qt::IgnoreAspectRatio,
                                Qt::FastTransformation);
     if (stored.format() != QImage::Format_ARGB32_Premultiplied)
         stored = stored.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    list_->pictures_.emplace(key, std::move(stored));
+    const uint32_t number = list_->count_;
+    if (number % kBlock == 0)
+        list_->blocks_.push_back(std::make_unique<QRgb[]>(size_t(kBlock) * list_->width_ * list_->height_));
+    QRgb* pixels = list_->Pixels(number);
+    for (int y = 0; y < list_->height_; ++y)
+        std::memcpy(pixels + size_t(y) * list_->width_, stored.constScanLine(y), size_t(list_->width_) * sizeof(QRgb));
+    list_->pictures_.emplace(key, number);
+    ++list_->count_;
     return ListImage(list_, key);
 }
 
 void ImageList::Images::Clear() {
     list_->pictures_.clear();
+    list_->blocks_.clear();
+    list_->count_ = 0;
     emit list_->Changed();
 }
 
 int ImageList::Images::Count() const { return static_cast<int>(list_->pictures_.size()); }
 
 ListImage ImageList::Images::operator()(const std::string& key) const {
-    if (!list_->pictures_.count(key)) throw NoSuchKey(key);
+    if (!list_->Has(key)) throw NoSuchKey(key);
     return ListImage(list_, key);
 }
 
-const QImage* ImageList::Find(const std::string& key) const {
+QRgb* ImageList::Pixels(uint32_t number) const {
+    return blocks_[number / kBlock].get() + size_t(number % kBlock) * width_ * height_;
+}
+
+QImage ImageList::Find(const std::string& key) const {
     auto it = pictures_.find(key);
-    return it == pictures_.end() ? nullptr : &it->second;
+    if (it == pictures_.end()) return QImage();
+    return QImage(reinterpret_cast<const uchar*>(Pixels(it->second)), width_, height_,
+                  width_ * int(sizeof(QRgb)), QImage::Format_ARGB32_Premultiplied);
 }
 
 void ImageList::Rekey(const std::string& from, const std::string& to) {

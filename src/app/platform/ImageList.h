@@ -4,8 +4,10 @@
 
 #include <QImage>
 #include <QObject>
+#include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace talvane {
 
@@ -49,8 +51,10 @@ public:
     };
     Images& ListImages() { return images_; }
 
-    // The picture under `key`, or nullptr; for painting, never fails.
-    const QImage* Find(const std::string& key) const;
+    bool Has(const std::string& key) const { return pictures_.count(key) != 0; }
+    // The picture under `key` (a null image when there is none), for painting at once: it
+    // shows the list's own pixels and lives no longer than the list's next Clear.
+    QImage Find(const std::string& key) const;
 
 signals:
     // Pictures were removed or re-keyed: whoever shows them repaints.
@@ -61,9 +65,16 @@ private:
     friend class Images;
     void Rekey(const std::string& from, const std::string& to);
 
+    // The pixels of picture `number`: pictures are kept side by side in blocks that never
+    // move, one block per kBlock pictures, with no per-picture overhead.
+    QRgb* Pixels(uint32_t number) const;
+    static constexpr uint32_t kBlock = 1024;
+
     int width_;
     int height_;
-    std::unordered_map<std::string, QImage> pictures_;
+    std::unordered_map<std::string, uint32_t> pictures_;  // key -> picture number
+    std::vector<std::unique_ptr<QRgb[]>> blocks_;
+    uint32_t count_ = 0;
     Images images_{this};
 };
 

@@ -9,46 +9,86 @@
 
 namespace talvane {
 
-int NaturalCompare(const QString& a, const QString& b) {
-    const QChar* p = a.constData();
-    const QChar* pe = p + a.size();
-    const QChar* q = b.constData();
-    const QChar* qe = q + b.size();
-    while (p < pe && q < qe) {
-        if (p->isDigit() && q->isDigit()) {
-            // Compare the numbers: skip leading zeros, then the longer run is larger, then
-            // digit by digit.
-            const QChar* ps = p;
-            const QChar* qs = q;
-            while (ps < pe && *ps == u'0') ++ps;
-            while (qs < qe && *qs == u'0') ++qs;
-            const QChar* pEnd = ps;
-            const QChar* qEnd = qs;
-            while (pEnd < pe && pEnd->isDigit()) ++pEnd;
-            while (qEnd < qe && qEnd->isDigit()) ++qEnd;
-            if ((pEnd - ps) != (qEnd - qs)) return (pEnd - ps) < (qEnd - qs) ? -1 : 1;
-            for (; ps < pEnd; ++ps, ++qs)
-                if (ps->digitValue() != qs->digitValue()) return ps->digitValue() < qs->digitValue() ? -1 : 1;
-            p = pEnd;
-            q = qEnd;
+std::string NaturalSortKey(const QString& text) {
+    // One byte per ASCII character (folded to lower case); three order-keeping bytes, all
+    // above ASCII, per other character; a run of digits as '0', the count of its digits
+    // without leading zeros, and those digits. Bytes compare then as the texts should.
+    std::string key;
+    key.reserve(static_cast<size_t>(text.size()) + 4);
+    const QChar* p = text.constData();
+    const QChar* end = p + text.size();
+    while (p < end) {
+        if (p->isDigit()) {
+            while (p < end && p->isDigit() && p->digitValue() == 0) ++p;
+            const QChar* digits = p;
+            while (p < end && p->isDigit()) ++p;
+            key.push_back('0');
+            key.push_back(static_cast<char>(std::min<qsizetype>(p - digits, 255)));
+            for (const QChar* d = digits; d < p; ++d) key.push_back(static_cast<char>('0' + d->digitValue()));
             continue;
         }
-        char32_t x = p->toCaseFolded().unicode();
-        char32_t y = q->toCaseFolded().unicode();
-        if (x != y) return x < y ? -1 : 1;
+        char16_t c = p->unicode();
+        if (c < 0x80) {
+            key.push_back(static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c));
+        } else {
+            c = p->toCaseFolded().unicode();
+            key.push_back(static_cast<char>(0x80 | (c >> 12)));
+            key.push_back(static_cast<char>((c >> 6) & 0x3F));
+            key.push_back(static_cast<char>(c & 0x3F));
+        }
         ++p;
-        ++q;
     }
-    if (p < pe) return 1;
-    if (q < qe) return -1;
-    return 0;
+    return key;
 }
+
+int NaturalCompare(const QString& a, const QString& b) {
+    return NaturalSortKey(a).compare(NaturalSortKey(b));
+}
+
+namespace {
+
+// One entry being sorted: seven bytes of its sort key from some offset, then how many of
+// those seven the key has, so that comparing the numbers compares that stretch of the keys,
+// a key that ends first coming first.
+struct SortItem {
+    uint64_t chunk;
+    uint32_t slot;
+    uint32_t key;  // which key
+};
+
+uint64_t Chunk(std::string_view key, size_t at) {
+    const size_t count = at < key.size() ? std::min<size_t>(7, key.size() - at) : 0;
+    uint64_t chunk = 0;
+    for (size_t i = 0; i < 7; ++i) chunk = (chunk << 8) | (i < count ? uint8_t(key[at + i]) : 0u);
+    return (chunk << 8) | count;
+}
+
+// Sorts by the keys seven bytes at a time: names that share a long beginning (banner0001,
+// banner0002...) are told apart by comparing one number each, not byte strings.
+template <class It, class KeyOf, class Before>
+void SortByChunks(It begin, It end, size_t at, const KeyOf& keyOf, const Before& before) {
+    for (It i = begin; i != end; ++i) i->chunk = Chunk(keyOf(*i), at);
+    std::sort(begin, end, [](const SortItem& x, const SortItem& y) { return x.chunk < y.chunk; });
+    for (It run = begin; run != end;) {
+        It next = run + 1;
+        while (next != end && next->chunk == run->chunk) ++next;
+        if (next - run > 1) {
+            if ((run->chunk & 0xFF) == 7)
+                SortByChunks(run, next, at + 7, keyOf, before);  // the keys go on: look further
+            else
+                std::sort(run, next, before);  // equal keys: the full order decides
+        }
+        run = next;
+    }
+}
+
+}  // namespace
 
 ListItemsModel::ListItemsModel(QObject* parent) : QAbstractListModel(parent) {}
 
 uint32_t ListItemsModel::Add(const std::string& key, const QString& text, const std::string& icon,
                              const std::string& smallIcon) {
-    if (index_.count(key))
+    if (index_.find(std::string_view(key)) != index_.end())
         throw RuntimeError(errKeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"")
                                                 .arg(DisplayName(key)));
     uint32_t slot;
@@ -62,48 +102,59 @@ uint32_t ListItemsModel::Add(const std::string& key, const QString& text, const 
     ListEntry& entry = entries_[slot];
     entry.key = key;
     entry.text = text;
-    entry.icon = icon;
-    entry.smallIcon = smallIcon;
+    if (icon != key || smallIcon != key)
+        entry.otherIcons = std::make_unique<std::pair<std::string, std::string>>(icon, smallIcon);
     entry.live = true;
-    index_.emplace(key, slot);
+    index_.insert(slot);
 
-    int row = static_cast<int>(order_.size());
-    beginInsertRows(QModelIndex(), row, row);
+    // The views hear of new rows together, when the event loop next runs or before any
+    // other change: a scan adds its rows with no per-row work in the views.
     order_.push_back(slot);
-    endInsertRows();
     ScheduleSort();
     return slot;
 }
 
+void ListItemsModel::Publish() {
+    const int count = static_cast<int>(order_.size());
+    if (published_ >= count) return;
+    beginInsertRows(QModelIndex(), published_, count - 1);
+    published_ = count;
+    endInsertRows();
+}
+
 void ListItemsModel::Remove(uint32_t slot) {
+    Publish();
     int row = RowOfSlot(slot);
     beginRemoveRows(QModelIndex(), row, row);
     order_.erase(order_.begin() + row);
+    --published_;
+    index_.erase(slot);
     ListEntry& entry = entries_[slot];
-    index_.erase(entry.key);
-    entry = ListEntry{{}, {}, {}, {}, entry.generation + 1, false};
+    entry = ListEntry{{}, {}, entry.generation + 1, false, nullptr};
     freeSlots_.push_back(slot);
     endRemoveRows();
 }
 
 void ListItemsModel::Clear() {
     beginResetModel();
+    index_.clear();
     for (ListEntry& entry : entries_) {
-        if (entry.live) entry = ListEntry{{}, {}, {}, {}, entry.generation + 1, false};
+        if (entry.live) entry = ListEntry{{}, {}, entry.generation + 1, false, nullptr};
     }
     // Generations must survive so that names of removed entries stay invalid; the slots
     // themselves can all be reused.
     freeSlots_.clear();
     for (uint32_t slot = static_cast<uint32_t>(entries_.size()); slot-- > 0;) freeSlots_.push_back(slot);
     order_.clear();
+    published_ = 0;
     index_.clear();
     endResetModel();
 }
 
 std::optional<uint32_t> ListItemsModel::Find(const std::string& key) const {
-    auto it = index_.find(key);
+    auto it = index_.find(std::string_view(key));
     if (it == index_.end()) return std::nullopt;
-    return it->second;
+    return *it;
 }
 
 bool ListItemsModel::IsLive(uint32_t slot, uint32_t generation) const {
@@ -113,28 +164,36 @@ bool ListItemsModel::IsLive(uint32_t slot, uint32_t generation) const {
 void ListItemsModel::SetKey(uint32_t slot, const std::string& key) {
     ListEntry& entry = entries_[slot];
     if (entry.key == key) return;
-    if (index_.count(key))
+    if (index_.find(std::string_view(key)) != index_.end())
         throw RuntimeError(errKeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"")
                                                 .arg(DisplayName(key)));
-    auto node = index_.extract(entry.key);
-    node.key() = key;
-    index_.insert(std::move(node));
+    // The pictures keep their keys until they are set apart.
+    if (!entry.otherIcons) entry.otherIcons = std::make_unique<std::pair<std::string, std::string>>(entry.key, entry.key);
+    index_.erase(slot);
     entry.key = key;
+    index_.insert(slot);
 }
 
 void ListItemsModel::SetText(uint32_t slot, const QString& text) {
     entries_[slot].text = text;
     EmitChanged(slot);
-    ScheduleSort();
+    // One changed text moves one row, unless the whole list is to be sorted anyway.
+    if (!sortScheduled_) PlaceRow(slot);
 }
 
 void ListItemsModel::SetIcons(uint32_t slot, const std::string* icon, const std::string* smallIcon) {
-    if (icon) entries_[slot].icon = *icon;
-    if (smallIcon) entries_[slot].smallIcon = *smallIcon;
+    ListEntry& entry = entries_[slot];
+    if (!entry.otherIcons) entry.otherIcons = std::make_unique<std::pair<std::string, std::string>>(entry.key, entry.key);
+    if (icon) entry.otherIcons->first = *icon;
+    if (smallIcon) entry.otherIcons->second = *smallIcon;
+    if (entry.otherIcons->first == entry.key && entry.otherIcons->second == entry.key) entry.otherIcons.reset();
     EmitChanged(slot);
 }
 
 QModelIndex ListItemsModel::IndexOfSlot(uint32_t slot) const {
+    // Naming a row makes it known to the views first; announcing rows already added
+    // changes nothing of the model's content.
+    const_cast<ListItemsModel*>(this)->Publish();
     int row = RowOfSlot(slot);
     return row < 0 ? QModelIndex() : createIndex(row, 0, quintptr(slot));
 }
@@ -153,7 +212,7 @@ void ListItemsModel::SetPictureSource(ImageList* pictures, bool largeIcons) {
     if (pictures_ == pictures && largeIcons_ == largeIcons) return;
     pictures_ = pictures;
     largeIcons_ = largeIcons;
-    if (!order_.empty()) emit dataChanged(index(0), index(rowCount() - 1), {PictureRole});
+    if (published_ > 0) emit dataChanged(index(0), index(published_ - 1), {PictureRole});
 }
 
 void ListItemsModel::SetHeader(const QString& header) {
@@ -169,22 +228,41 @@ void ListItemsModel::ScheduleSort() {
     QTimer::singleShot(0, this, [this] { SortNow(); });
 }
 
+bool ListItemsModel::Before(std::string_view naturalA, uint32_t a, std::string_view naturalB,
+                            uint32_t b) const {
+    if (int c = naturalA.compare(naturalB)) return c < 0;
+    const ListEntry& x = entries_[a];
+    const ListEntry& y = entries_[b];
+    if (int c = QString::compare(x.text, y.text)) return c < 0;
+    return x.key < y.key;
+}
+
 void ListItemsModel::SortNow() {
     sortScheduled_ = false;
-    auto before = [this](uint32_t a, uint32_t b) {
-        const ListEntry& x = entries_[a];
-        const ListEntry& y = entries_[b];
-        int c = NaturalCompare(x.text, y.text);
-        if (c != 0) return c < 0;
-        c = QString::compare(x.text, y.text);
-        if (c != 0) return c < 0;
-        return x.key < y.key;
+    Publish();
+    // The sort keys are made once per entry, into one buffer, not once per comparison.
+    std::string buffer;
+    std::vector<std::pair<uint32_t, uint32_t>> spans;  // of each key in the buffer
+    spans.reserve(order_.size());
+    for (uint32_t slot : order_) {
+        std::string key = NaturalSortKey(entries_[slot].text);
+        spans.emplace_back(static_cast<uint32_t>(buffer.size()), static_cast<uint32_t>(key.size()));
+        buffer += key;
+    }
+    std::vector<SortItem> items;
+    items.reserve(order_.size());
+    for (size_t i = 0; i < order_.size(); ++i) items.push_back({0, order_[i], static_cast<uint32_t>(i)});
+    auto keyOf = [&](const SortItem& item) {
+        return std::string_view(buffer).substr(spans[item.key].first, spans[item.key].second);
     };
-    if (std::is_sorted(order_.begin(), order_.end(), before)) return;
+    auto before = [&](const SortItem& x, const SortItem& y) { return Before(keyOf(x), x.slot, keyOf(y), y.slot); };
+    if (std::is_sorted(items.begin(), items.end(), before)) return;
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     QModelIndexList persistent = persistentIndexList();
-    std::sort(order_.begin(), order_.end(), before);
+    SortByChunks(items.begin(), items.end(), 0, keyOf, before);
+    for (size_t row = 0; row < items.size(); ++row) order_[row] = items[row].slot;
+    items = {};
     std::vector<int> rowOf(entries_.size(), -1);
     for (size_t row = 0; row < order_.size(); ++row) rowOf[order_[row]] = static_cast<int>(row);
     QModelIndexList moved;
@@ -197,12 +275,37 @@ void ListItemsModel::SortNow() {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+void ListItemsModel::PlaceRow(uint32_t slot) {
+    const int row = RowOfSlot(slot);
+    if (row < 0) return;
+    // The other rows are in order: find where this one belongs among them.
+    const std::string natural = NaturalSortKey(entries_[slot].text);
+    auto key = [this](uint32_t other) { return NaturalSortKey(entries_[other].text); };
+    int low = 0;
+    int high = static_cast<int>(order_.size()) - 1;  // rows other than `row`
+    while (low < high) {
+        int middle = (low + high) / 2;
+        uint32_t other = order_[static_cast<size_t>(middle < row ? middle : middle + 1)];
+        if (Before(key(other), other, natural, slot))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    const int target = low;
+    if (target == row) return;
+    // Qt names the destination as the row before which the moved row goes, before it moves.
+    beginMoveRows(QModelIndex(), row, row, QModelIndex(), target > row ? target + 1 : target);
+    order_.erase(order_.begin() + row);
+    order_.insert(order_.begin() + target, slot);
+    endMoveRows();
+}
+
 int ListItemsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(order_.size());
+    return parent.isValid() ? 0 : published_;
 }
 
 QModelIndex ListItemsModel::index(int row, int column, const QModelIndex& parent) const {
-    if (parent.isValid() || column != 0 || row < 0 || row >= static_cast<int>(order_.size()))
+    if (parent.isValid() || column != 0 || row < 0 || row >= published_)
         return {};
     return createIndex(row, column, quintptr(order_[static_cast<size_t>(row)]));
 }
@@ -219,8 +322,8 @@ QVariant ListItemsModel::data(const QModelIndex& index, int role) const {
             return DisplayName(entry.key);
         case PictureRole: {
             if (!pictures_) return {};
-            const QImage* picture = pictures_->Find(largeIcons_ ? entry.icon : entry.smallIcon);
-            return picture ? QVariant(*picture) : QVariant();
+            QImage picture = pictures_->Find(largeIcons_ ? entry.Icon() : entry.SmallIcon());
+            return picture.isNull() ? QVariant() : QVariant(picture);
         }
         default:
             return {};

@@ -6,10 +6,13 @@
 #include <QAbstractListModel>
 #include <QImage>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace talvane {
@@ -19,15 +22,21 @@ class ImageList;
 struct ListEntry {
     std::string key;
     QString text;
-    std::string icon;
-    std::string smallIcon;
     uint32_t generation = 0;
     bool live = false;
+    // The keys of the entry's pictures; nearly always its own key, which is then not stored
+    // again.
+    const std::string& Icon() const { return otherIcons ? otherIcons->first : key; }
+    const std::string& SmallIcon() const { return otherIcons ? otherIcons->second : key; }
+    std::unique_ptr<std::pair<std::string, std::string>> otherIcons;
 };
 
 // Case-insensitive comparison in which runs of digits compare as numbers (banner2 before
 // banner10). Returns <0, 0 or >0.
 int NaturalCompare(const QString& a, const QString& b);
+// Bytes that compare (as unsigned chars, shorter first on a tie) the way NaturalCompare
+// compares the texts.
+std::string NaturalSortKey(const QString& text);
 
 class ListItemsModel : public QAbstractListModel {
     Q_OBJECT
@@ -63,6 +72,9 @@ public:
     // kept.
     std::function<bool(uint32_t slot, const QString& text)> onEdited;
 
+    // Tells the views of the rows added since they last heard (they hear of them when the
+    // event loop next runs, or before any other change).
+    void Publish();
     // Puts the rows in display order now rather than when the event loop next runs.
     void SortNow();
 
@@ -75,13 +87,34 @@ public:
 
 private:
     void ScheduleSort();
+    bool Before(std::string_view naturalA, uint32_t a, std::string_view naturalB, uint32_t b) const;
+    // Moves `slot`'s row to its place in the order, the other rows being in order.
+    void PlaceRow(uint32_t slot);
     int RowOfSlot(uint32_t slot) const;
     void EmitChanged(uint32_t slot);
 
-    std::vector<ListEntry> entries_;
+    // The key index holds slots and finds them by their entries' keys, so no key is kept
+    // twice.
+    struct KeyHash {
+        using is_transparent = void;
+        const ListItemsModel* model;
+        size_t operator()(std::string_view key) const { return std::hash<std::string_view>()(key); }
+        size_t operator()(uint32_t slot) const { return (*this)(model->entries_[slot].key); }
+    };
+    struct KeyEqual {
+        using is_transparent = void;
+        const ListItemsModel* model;
+        std::string_view KeyOf(uint32_t slot) const { return model->entries_[slot].key; }
+        std::string_view KeyOf(std::string_view key) const { return key; }
+        template <class A, class B>
+        bool operator()(const A& a, const B& b) const { return KeyOf(a) == KeyOf(b); }
+    };
+
+    std::deque<ListEntry> entries_;  // a deque: entries never move as the list grows
     std::vector<uint32_t> freeSlots_;
     std::vector<uint32_t> order_;  // slots in display order
-    std::unordered_map<std::string, uint32_t> index_;
+    int published_ = 0;            // the first rows of order_, the ones the views know of
+    std::unordered_set<uint32_t, KeyHash, KeyEqual> index_{0, KeyHash{this}, KeyEqual{this}};
     ImageList* pictures_ = nullptr;
     bool largeIcons_ = false;
     QString header_;

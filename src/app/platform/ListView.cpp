@@ -54,7 +54,7 @@ void ListItem::SetText(const QString& text) {
 
 const std::string& ListItem::Icon() const {
     Check();
-    return model_->Entry(slot_).icon;
+    return model_->Entry(slot_).Icon();
 }
 
 void ListItem::SetIcon(const std::string& key) {
@@ -65,7 +65,7 @@ void ListItem::SetIcon(const std::string& key) {
 
 const std::string& ListItem::SmallIcon() const {
     Check();
-    return model_->Entry(slot_).smallIcon;
+    return model_->Entry(slot_).SmallIcon();
 }
 
 void ListItem::SetSmallIcon(const std::string& key) {
@@ -104,6 +104,7 @@ ListItem ListView::Items::operator()(const std::string& key) const {
 }
 
 ListItem ListView::Items::AtRow(int row) const {
+    view_->model_->Publish();
     QModelIndex index = view_->model_->index(row);
     if (!index.isValid())
         throw RuntimeError(errIndexOutOfBounds, QStringLiteral("Index out of bounds"));
@@ -132,9 +133,7 @@ ListView::ListView(QWidget* parent)
             if (events_.itemClick) events_.itemClick(index);
         });
     }
-    list_->setModel(model_);
-    details_->setModel(model_);
-    details_->setSelectionModel(list_->selectionModel());
+    selection_ = new QItemSelectionModel(model_, this);
     list_->setUniformItemSizes(true);
     list_->setResizeMode(QListView::Adjust);
     list_->setMovement(QListView::Static);
@@ -173,7 +172,7 @@ void ListView::CheckPictureKey(const std::string& key, ImageList* list) const {
     if (!list)
         throw RuntimeError(errImageListNotInitialized,
                            QStringLiteral("ImageList must be initialized before it can be used"));
-    if (!list->Find(key))
+    if (!list->Has(key))
         throw RuntimeError(errElementNotFound,
                            QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
 }
@@ -243,10 +242,28 @@ void ListView::SetView(int mode) {
     // a new layout even where no setting above changed.
     list_->setResizeMode(QListView::Adjust);
     list_->Relayout();
+    AttachModel();
     stack_->setCurrentWidget(mode == lvwReport ? static_cast<QWidget*>(details_) : list_);
     setFocusProxy(ActiveView());
     if (hadFocus) ActiveView()->setFocus();
     Rebind();
+}
+
+void ListView::AttachModel() {
+    // Only the view on screen follows the model: a hidden view would lay out every entry
+    // again after each change, for nothing.
+    QAbstractItemView* active = ActiveView();
+    QAbstractItemView* hidden = active == list_ ? static_cast<QAbstractItemView*>(details_) : list_;
+    if (hidden->model() == model_) hidden->setModel(nullptr);
+    if (active->model() != model_) {
+        QItemSelectionModel* whileHidden = active->selectionModel();
+        active->setModel(model_);
+        QItemSelectionModel* made = active->selectionModel();
+        active->setSelectionModel(selection_);
+        for (QItemSelectionModel* spare : {whileHidden, made})
+            if (spare && spare != selection_) spare->deleteLater();
+        if (active == details_) details_->header()->resizeSection(0, columnWidth_);
+    }
 }
 
 QAbstractItemView* ListView::ActiveView() const {
@@ -254,13 +271,13 @@ QAbstractItemView* ListView::ActiveView() const {
 }
 
 ListItem ListView::SelectedItem() const {
-    QModelIndexList selected = list_->selectionModel()->selectedIndexes();
+    QModelIndexList selected = selection_->selectedIndexes();
     if (selected.isEmpty()) return ListItem();
     return ListItem(const_cast<ListView*>(this), ListItemsModel::SlotOf(selected.first()));
 }
 
 void ListView::SetSelectedItem(const ListItem& item) {
-    QItemSelectionModel* selection = list_->selectionModel();
+    QItemSelectionModel* selection = selection_;
     if (item.IsNothing()) {
         selection->clearSelection();
         return;
@@ -299,7 +316,8 @@ bool ListView::CommitEdit(uint32_t slot, const QString& text) {
 
 void ListView::AddColumnHeader(const QString& text, float widthTwips) {
     model_->SetHeader(text);
-    details_->header()->resizeSection(0, TwipsToPixels(widthTwips));
+    columnWidth_ = TwipsToPixels(widthTwips);
+    details_->header()->resizeSection(0, columnWidth_);
 }
 
 float ListView::Width() const { return float(PixelsToTwips(width())); }

@@ -118,10 +118,13 @@ public:
 private:
     friend class ListItem;
     void Rebind();
+    void AttachModel();
     void CheckPictureKey(const std::string& key, ImageList* list) const;
     bool CommitEdit(uint32_t slot, const QString& text);
 
     ListItemsModel* model_;
+    QItemSelectionModel* selection_;  // shared by the views, so a switch keeps the selection
+    int columnWidth_ = 0;
     ViewEvents events_;
     PictureDelegate* listDelegate_;  // each view has its own, so editors end in their view
     PictureDelegate* detailsDelegate_;

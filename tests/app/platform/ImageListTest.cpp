@@ -32,6 +32,22 @@ TEST(ImageListTest, KeysAreUniqueAndATakenKeyChangesNothing) {
     EXPECT_EQ(list.ListImages()("b").Picture(), BannerPicture(2));
 }
 
+TEST(ImageListTest, ManyPicturesKeepTheirOwnPixelsAndAPictureHandedOutOutlivesClear) {
+    ImageList list(12, 8);
+    const int count = 2500;  // across several of the store's blocks
+    for (int i = 0; i < count; ++i) list.ListImages().Add("k" + std::to_string(i), BannerPicture(i % 1000));
+    for (int i : {0, 1023, 1024, 2047, 2048, count - 1}) {
+        QImage shown = list.Find("k" + std::to_string(i));
+        EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32), BannerPicture(i % 1000).convertToFormat(QImage::Format_ARGB32)) << i;
+    }
+    QImage kept = list.ListImages()("k7").Picture();
+    list.ListImages().Clear();
+    list.ListImages().Add("other", BannerPicture(999));
+    EXPECT_EQ(kept, BannerPicture(7)) << "a picture handed out is the caller's own";
+    EXPECT_TRUE(list.Find("k7").isNull());
+    EXPECT_EQ(ErrorNumberOf([&] { list.ListImages().Add("null", QImage()); }), errInvalidPicture);
+}
+
 TEST(ImageListTest, ReKeyingMovesThePictureAndTellsTheViews) {
     ImageList list(12, 8);
     list.ListImages().Add("old", BannerPicture(4));
@@ -40,7 +56,7 @@ TEST(ImageListTest, ReKeyingMovesThePictureAndTellsTheViews) {
     image.SetKey("new");
     EXPECT_EQ(image.Key(), "new");
     EXPECT_EQ(list.ListImages()("new").Picture(), BannerPicture(4));
-    EXPECT_EQ(list.Find("old"), nullptr);
+    EXPECT_FALSE(list.Has("old"));
     EXPECT_EQ(changed.count(), 1);
 
     list.ListImages().Clear();

@@ -6,6 +6,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "app/platform/ImageList.h"
 #include "app/platform/ListItemsModel.h"
 #include "app/platform/ListView.h"
@@ -60,7 +62,7 @@ protected:
 
     // Adds an entry whose pictures are stored under its key.
     ListItem AddBanner(const std::string& key, const QString& text) {
-        if (!pictures.Find(key)) pictures.ListImages().Add(key, BannerPicture(1));
+        if (!pictures.Has(key)) pictures.ListImages().Add(key, BannerPicture(1));
         return list->ListItems().Add(key, text, key, key);
     }
 
@@ -116,7 +118,7 @@ TEST_F(ListViewTest, AHandleOfARemovedEntryFailsInsteadOfReachingTheEntryThatReu
     EXPECT_EQ(Rows(), (std::vector<QString>{"kept", "new"}));
     EXPECT_EQ(reused.Key(), "/f/new");
     EXPECT_EQ(kept.Key(), "/f/kept");
-    EXPECT_NE(pictures.Find("/f/gone"), nullptr) << "removing an entry keeps its picture";
+    EXPECT_TRUE(pictures.Has("/f/gone")) << "removing an entry keeps its picture";
     EXPECT_EQ(ErrorNumberOf([&] { list->ListItems().Remove("/f/gone"); }), errElementNotFound);
 
     // Clearing the list ends every handle too, whatever is added afterwards.
@@ -153,7 +155,10 @@ TEST_F(ListViewTest, LargeIconsComeFromIconsTheOtherModesFromSmallIconsAndUnbind
     list->SetIcons(&large);
     list->SetSmallIcons(&pictures);
     list->ListItems().Add("/f/a", "a", "/f/a", "/f/a");
-    auto shown = [&] { return list->Model()->index(0).data(ListItemsModel::PictureRole).value<QImage>(); };
+    auto shown = [&] {
+        QModelIndex index = list->Model()->IndexOfSlot(*list->Model()->Find("/f/a"));
+        return index.data(ListItemsModel::PictureRole).value<QImage>();
+    };
 
     for (auto [mode, seed] : {std::pair{lvwIcon, 1}, {lvwSmallIcon, 2}, {lvwList, 2}, {lvwReport, 2}}) {
         list->SetView(mode);
@@ -182,6 +187,34 @@ TEST_F(ListViewTest, OrderStaysNaturalAndTheSelectionFollowsItsEntry) {
     AddBanner("/f/0", "0");
     EXPECT_EQ(Rows(), (std::vector<QString>{"0", "B2", "b10", "c"}));
     EXPECT_EQ(list->SelectedItem(), b1);
+}
+
+TEST_F(ListViewTest, ALargeListSortsLikeComparingItsTextsOneByOne) {
+    // Long shared beginnings, numbers with and without leading zeros, equal texts under
+    // other keys, case and accents: the sort in blocks of bytes must agree with the order
+    // of the texts themselves.
+    Bind();
+    std::mt19937 random(7);
+    const std::vector<QString> parts = {"banner", "Banner", "banner-long-shared-prefix-", "0", "007", "7",
+                                        "10", "x", "\u00e9t\u00e9", "\u00c9T\u00c9", " ", ""};
+    std::vector<std::pair<QString, std::string>> added;
+    for (int i = 0; i < 400; ++i) {
+        QString text;
+        for (int n = 1 + int(random() % 4); n > 0; --n) text += parts[random() % parts.size()];
+        std::string key = "/f/" + std::to_string(i);
+        AddBanner(key, text);
+        added.emplace_back(text, key);
+    }
+    std::sort(added.begin(), added.end(), [](const auto& x, const auto& y) {
+        if (int c = NaturalCompare(x.first, y.first)) return c < 0;
+        if (int c = QString::compare(x.first, y.first)) return c < 0;
+        return x.second < y.second;
+    });
+    QCoreApplication::processEvents();
+    for (int row = 0; row < int(added.size()); ++row) {
+        ListItem item = list->ListItems().AtRow(row);
+        ASSERT_EQ(item.Key(), added[size_t(row)].second) << row << " " << item.Text().toStdString();
+    }
 }
 
 // The end of an in-place edit on a shown list, with real keys.
