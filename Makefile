@@ -5,7 +5,7 @@ BUILD      ?= build
 TEST_BUILD ?= build-test
 CMAKE_GEN  := -G Ninja
 
-.PHONY: setup build run test bench install package clean
+.PHONY: setup build run test bench fuzz install package clean
 
 PREFIX ?= /usr/local
 
@@ -40,6 +40,13 @@ bench: setup
 	cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTALVANE_TESTS=OFF -DTALVANE_BENCH=ON
 	cmake --build build-bench --target talvane_bench
 	build-bench/talvane_bench
+
+# A long run of the picture fuzzer, by hand (FUZZ_SECONDS, 10 minutes unless set). Inputs it
+# finds new go to build-fuzz/scratch, not into fuzz/corpus; to keep them there deliberately:
+#   bash fuzz/run_fuzzer.sh merge build-fuzz build-fuzz/scratch
+FUZZ_SECONDS ?= 600
+fuzz: setup
+	bash fuzz/run_fuzzer.sh run build-fuzz $(FUZZ_SECONDS) build-fuzz/scratch
 
 clean:
 	rm -rf $(BUILD) $(TEST_BUILD)

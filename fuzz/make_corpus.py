@@ -7,11 +7,14 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def banner(width=12, height=8, bits=8, compression=0, colours=256, offset=1078, size=1174):
+def banner(width=12, height=8, bits=8, compression=0, colours=256, offset=1078, size=1174,
+           reserved=0, pixels=None, info_size=40):
     header = struct.pack("<2sIHHI", b"BM", size, 0, 0, offset)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, compression, 96, 2835, 2835, colours, 0)
-    palette = b"".join(struct.pack("<BBBB", i, 255 - i, (i * 7) & 255, 0) for i in range(256))
-    pixels = bytes((p * 5) & 255 for p in range(96))
+    info = struct.pack("<IiiHHIIiiII", info_size, width, height, 1, bits, compression, 96, 2835, 2835, colours, 0)
+    info = info.ljust(info_size, b"\0")
+    palette = b"".join(struct.pack("<BBBB", i, 255 - i, (i * 7) & 255, reserved) for i in range(256))
+    if pixels is None:
+        pixels = bytes((p * 5) & 255 for p in range(96))
     data = header + info + palette + pixels
     return data[:1174].ljust(1174, b"\0")
 
@@ -31,6 +34,12 @@ def main(out):
         "bitfields": banner(bits=16, compression=3),
         "wrong_magic": b"XM" + banner()[2:],
         "png_magic": b"\x89PNG\r\n\x1a\n" + banner()[8:],
+        "few_colours": banner(colours=16, pixels=bytes(p % 16 for p in range(96))),
+        "index_beyond_palette": banner(colours=16),
+        "reserved_set": banner(reserved=0x80),
+        "cut_short": banner(offset=1100),
+        "v5_header": banner(info_size=124, offset=1162),
+        "rle8_early_end": banner(compression=1, pixels=b"\x03\x05\x00\x01"),
     }
     for name, data in seeds.items():
         assert len(data) == 1174, name

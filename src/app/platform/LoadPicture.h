@@ -2,6 +2,7 @@
 // Loading a picture file the way a picture loader does: by its content, whatever its name.
 
 #include <QImage>
+#include <cstddef>
 #include <string>
 
 namespace talvane {
@@ -12,6 +13,25 @@ namespace talvane {
 QImage LoadPicture(const std::string& path);
 
 // Decodes a picture held in memory; a null image when it is not a readable picture.
+// Banners take the quick way (DecodeBanner); anything else goes through Qt's image reader.
+// Either way the pixels are the ones Qt's reader gives for the same bytes.
 QImage DecodePicture(const QByteArray& bytes);
+
+// DecodePicture without the quick way: Qt's image reader alone. Pixels a picture does not
+// supply (data cut short, run-length pictures that skip pixels) are 0 rather than whatever
+// the memory held.
+QImage DecodePictureWithReader(const QByteArray& bytes);
+
+inline constexpr int kBannerWidth = 12;
+inline constexpr int kBannerHeight = 8;
+
+// Decodes a banner without Qt: a BMP with a 40-byte info header, 12 x 8 pixels (bottom-up,
+// or top-down with height -8), one plane, 8 bits a pixel, uncompressed, a palette of 1 to
+// 256 colours (0 meaning 256), every pixel naming one of them, and the pixel data where the
+// file header says, after the palette and wholly inside `size`. Writes the 96 pixels, top
+// row first, as opaque premultiplied ARGB: what Qt's reader gives for the same bytes once
+// converted to Format_ARGB32_Premultiplied. Returns false, with `out` unspecified, for
+// anything else; the caller then asks Qt's reader.
+bool DecodeBanner(const char* data, size_t size, QRgb* out);
 
 }  // namespace talvane

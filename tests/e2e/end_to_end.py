@@ -1,0 +1,357 @@
+#!/usr/bin/env python3
+"""Talvane from start to Exit, as a user meets it: the real program on a virtual X server.
+
+The test chooses a folder of banners in the real folder dialog by typing its path, clicks,
+renames in place with F2, deletes (answering No, then Yes), refreshes with F5 after a
+change made behind the program's back, opens a banner with a double click, and leaves
+through File > Exit. It reads what the windows say through the accessibility bus, looks at
+the preview's pixels, and checks the files on disk after each step.
+
+Usage: end_to_end.py PATH_TO_TALVANE
+Exits 0 when everything held, 1 on a failure, 77 when the machine cannot run a desktop.
+"""
+
+import os
+import shutil
+import signal
+import struct
+import sys
+import tempfile
+import time
+import traceback
+
+sys.dont_write_bytecode = True  # nothing is written into the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import desktop as ui  # noqa: E402
+from desktop import Failure, find, find_all, role, centre, wait_for  # noqa: E402
+
+BANNER_SIZE = 1174
+FOLDER_DIALOG = "Select a folder containing the banners to view."
+
+# Each banner has its top four rows in one colour and the bottom four in another, so the
+# preview shows whether the picture is the right one and the right way up.
+COLOURS = {
+    "Alpha": ((0xE0, 0x20, 0x20), (0x20, 0x40, 0xE0)),
+    "Beta": ((0x20, 0xC0, 0x40), (0xF0, 0xD0, 0x20)),
+    "Gamma Ray": ((0x80, 0x20, 0xA0), (0xF0, 0xF0, 0xF0)),
+    "Delta": ((0x10, 0x10, 0x10), (0xF0, 0x80, 0x20)),
+}
+
+
+def banner_bytes(top, bottom):
+    """A 12x8, 8-bit BMP of exactly 1174 bytes: palette entry 0 on top, 1 below."""
+    header = struct.pack("<2sIHHI", b"BM", BANNER_SIZE, 0, 0, 1078)
+    info = struct.pack("<IiiHHIIiiII", 40, 12, 8, 1, 8, 0, 96, 2835, 2835, 256, 0)
+    palette = bytearray(1024)
+    for index, (r, g, b) in enumerate((top, bottom)):
+        palette[4 * index:4 * index + 3] = bytes((b, g, r))
+    rows = b"\x01" * 48 + b"\x00" * 48  # stored bottom row first
+    data = header + info + bytes(palette) + rows
+    assert len(data) == BANNER_SIZE
+    return data
+
+
+def write_banner(folder, file_name, stem):
+    with open(os.path.join(folder, file_name), "wb") as out:
+        out.write(banner_bytes(*COLOURS[stem]))
+
+
+class Scenario:
+    def __init__(self, session, folder, records):
+        self.ui = session
+        self.folder = folder
+        self.records = records
+
+    # ---- what the main window says ------------------------------------------------------
+
+    def main(self):
+        return self.ui.window("Talvane")
+
+    def panel(self, key):
+        """The text of the status bar panel with this key (Status, Path or Count)."""
+        label = find(self.main(), lambda n: role(n) == "label" and n.get_description() == key)
+        if label is None:
+            raise Failure(f"no status bar panel {key}")
+        return label.get_name()
+
+    def list_view(self):
+        pane = find(self.main(), lambda n: n.get_name() == "Banners" and role(n) == "filler")
+        return find(pane, lambda n: role(n) in ("list", "tree", "table")
+                    and n.get_state_set().contains(ui.atspi().StateType.SHOWING), depth=2)
+
+    def entries(self):
+        view = self.list_view()
+        return [n.get_name() for n in find_all(view, lambda n: role(n) == "list item", depth=1)]
+
+    def entry(self, text):
+        view = self.list_view()
+        return find(view, lambda n: role(n) == "list item" and n.get_name() == text, depth=1)
+
+    def wait_panels(self, status, count, what):
+        wait_for(what, lambda: self.panel("Status") == status and self.panel("Count") == count)
+
+    def expect_entries(self, expected, what):
+        wait_for(f"{what}: entries {expected}", lambda: sorted(self.entries()) == sorted(expected))
+
+    def wait_main_active(self):
+        # Keys go to the window X gives the keyboard to; the program hands it back to its
+        # main window when a dialog closes.
+        wait_for("the main window to be the active window", lambda: self.ui.is_active("Talvane"))
+
+    def click_entry(self, text):
+        self.ui.click(*centre(self.entry(text)))
+
+    def preview_colours(self):
+        """The colours at the middle of the top and bottom halves of the enlarged banner."""
+        image = find(self.ui.window("Banner Preview"), lambda n: n.get_name() == "Banner")
+        box = image.get_extents(ui.atspi().CoordType.SCREEN)
+        if (box.width, box.height) != (36, 24):
+            raise Failure(f"the preview picture is {box.width}x{box.height}, not three times 12x8")
+        width, _, rgb = self.ui.screen()
+
+        def pixel(x, y):
+            at = 3 * (y * width + x)
+            return tuple(rgb[at:at + 3])
+
+        x = box.x + box.width // 2
+        return pixel(x, box.y + box.height // 4), pixel(x, box.y + 3 * box.height // 4)
+
+    def expect_preview(self, stem):
+        wait_for(f"the preview to show {stem}", lambda: self.preview_colours() == COLOURS[stem],
+                 timeout=5)
+
+    def confirm_box(self):
+        box = self.ui.wait_window("Confirm Deletion")
+        # A click that reaches the screen before the box does lands on the blocked main
+        # window and is lost; the box has the keyboard only once it is really there.
+        wait_for("the confirmation to take the keyboard", lambda: self.ui.is_active("Confirm Deletion"))
+        return box
+
+    def answer(self, box, button):
+        target = find(box, lambda n: role(n) == "push button" and n.get_name() == button)
+        if target is None:
+            raise Failure(f'the message box has no "{button}" button')
+        self.ui.click(*centre(target))
+        self.ui.wait_window_gone("Confirm Deletion")
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    # ---- the steps ----------------------------------------------------------------------
+
+    def start_up_and_browse(self):
+        dialog = self.ui.wait_window(FOLDER_DIALOG)
+        for title in ("Talvane", "Banner Preview"):
+            if self.ui.window(title) is None:
+                raise Failure(f'the window "{title}" is not shown beside the folder dialog')
+        if self.panel("Status") != "Ready" or self.panel("Count") != "":
+            raise Failure("before a folder is chosen the status bar should read Ready, no count")
+        wait_for("the folder dialog to take the keyboard", lambda: self.ui.is_active(FOLDER_DIALOG))
+        field = find(dialog, lambda n: role(n) == "text")
+        wait_for("the folder dialog's name field to have the focus",
+                 lambda: field.get_state_set().contains(ui.atspi().StateType.FOCUSED))
+        # The closing "/" leaves the name completer nothing to offer (the folder has no
+        # subfolders), so no completion list is open to take the Return.
+        self.ui.type(self.folder + "/")
+        self.ui.key("Return")
+        self.ui.wait_window_gone(FOLDER_DIALOG)
+        self.wait_panels("Banners Loaded", "3 Banners", "the chosen folder's banners")
+        # A file of another size, and a banner-sized file not named *.bmp, are not banners.
+        self.expect_entries(["Alpha", "Beta", "Gamma Ray"], "after browsing")
+        if self.panel("Path") != "":
+            raise Failure("no banner was clicked yet, but the path panel shows " + self.panel("Path"))
+
+    def click_shows_path_and_preview(self):
+        self.click_entry("Alpha")
+        wait_for("the path panel to show Alpha's path",
+                 lambda: self.panel("Path") == self.path("Alpha.bmp"))
+        self.expect_preview("Alpha")
+        self.click_entry("Gamma Ray")
+        wait_for("the path panel to follow the click",
+                 lambda: self.panel("Path") == self.path("Gamma Ray.BMP"))
+        self.expect_preview("Gamma Ray")
+
+    def rename_with_f2(self):
+        self.click_entry("Alpha")
+        wait_for("Alpha to be previewed", lambda: self.panel("Path") == self.path("Alpha.bmp"))
+        self.wait_main_active()
+        self.ui.focus_log.clear()
+        self.ui.key("F2")
+        editor = wait_for("the in-place editor", lambda: next(
+            (n for n in self.ui.focus_log if role(n) == "text"), None), timeout=5)
+        wait_for("the editor to hold the current name", lambda: ui.text_of(editor) == "Alpha")
+        before = open(self.path("Alpha.bmp"), "rb").read()
+        self.ui.type("Renamed One")
+        self.ui.key("Return")
+        wait_for("Alpha.bmp to be renamed on disk",
+                 lambda: os.path.exists(self.path("Renamed One.bmp")))
+        if os.path.exists(self.path("Alpha.bmp")):
+            raise Failure("the old file is still there after the rename")
+        if open(self.path("Renamed One.bmp"), "rb").read() != before:
+            raise Failure("the renamed file's content changed")
+        self.expect_entries(["Renamed One", "Beta", "Gamma Ray"], "after the rename")
+        if self.panel("Count") != "3 Banners":
+            raise Failure("a rename changed the count to " + self.panel("Count"))
+
+    def delete_no_then_yes(self):
+        self.click_entry("Beta")
+        wait_for("Beta to be previewed", lambda: self.panel("Path") == self.path("Beta.bmp"))
+        self.wait_main_active()
+        self.ui.key("Delete")
+        box = self.confirm_box()
+        prompt = "You are sure you wish to delete the banner named Beta.bmp?"
+        if find(box, lambda n: role(n) == "label" and n.get_name() == prompt) is None:
+            texts = [n.get_name() for n in find_all(box, lambda n: role(n) == "label")]
+            raise Failure(f"the confirmation does not ask {prompt!r}; it shows {texts}")
+        self.answer(box, "No")
+        if not os.path.exists(self.path("Beta.bmp")):
+            raise Failure("answering No deleted the file")
+        self.expect_entries(["Renamed One", "Beta", "Gamma Ray"], "after answering No")
+        if self.panel("Count") != "3 Banners":
+            raise Failure("answering No changed the count to " + self.panel("Count"))
+
+        self.wait_main_active()
+        self.ui.key("Delete")
+        self.answer(self.confirm_box(), "Yes")
+        wait_for("Beta.bmp to be deleted", lambda: not os.path.exists(self.path("Beta.bmp")))
+        wait_for("the count to drop", lambda: self.panel("Count") == "2 Banners")
+        self.expect_entries(["Renamed One", "Gamma Ray"], "after answering Yes")
+        if sorted(os.listdir(self.folder)) != ["Gamma Ray.BMP", "Renamed One.bmp", "notes.bmp",
+                                                "picture.png"]:
+            raise Failure(f"the folder holds {sorted(os.listdir(self.folder))}")
+
+    def refresh_after_outside_change(self):
+        write_banner(self.folder, "Delta.bmp", "Delta")
+        self.wait_main_active()
+        self.ui.key("F5")
+        self.wait_panels("Banners Loaded", "3 Banners", "the refreshed count")
+        self.expect_entries(["Delta", "Renamed One", "Gamma Ray"], "after F5")
+        if self.panel("Path") != "":
+            raise Failure("a refresh left the path panel showing " + self.panel("Path"))
+        self.click_entry("Delta")
+        self.expect_preview("Delta")
+
+    def double_click_opens(self):
+        if os.listdir(self.records):
+            raise Failure("a single click already ran xdg-open")
+        self.ui.click(*centre(self.entry("Renamed One")), count=2)
+        wait_for("xdg-open to be run", lambda: os.listdir(self.records))
+        ui.pump(0.5)  # time enough for a second opener to show up, if one was started
+        runs = os.listdir(self.records)
+        if len(runs) != 1:
+            raise Failure(f"one double click ran xdg-open {len(runs)} times")
+        with open(os.path.join(self.records, runs[0]), "rb") as record:
+            cwd, *argv = [field.decode() for field in record.read().split(b"\0")[:-1]]
+        if argv != [self.path("Renamed One.bmp")]:
+            raise Failure(f"xdg-open was given {argv}, not the renamed banner's whole path")
+        if cwd != self.folder:
+            raise Failure(f"xdg-open ran in {cwd}, not in the banner's folder")
+
+    def exit_from_menu(self):
+        menu_bar = find(self.main(), lambda n: role(n) == "menu bar")
+        self.ui.click(*centre(find(menu_bar, lambda n: n.get_name() == "File", depth=1)))
+        exit_item = wait_for("the File menu to open", lambda: self._shown_item(menu_bar, "Exit"))
+        self.ui.click(*centre(exit_item))
+        started = time.monotonic()
+        while self.ui.program.poll() is None:
+            if time.monotonic() - started > 10:
+                raise Failure("the program is still running 10 s after File > Exit")
+            time.sleep(0.05)
+        if self.ui.program.returncode != 0:
+            raise Failure(f"the program exited with code {self.ui.program.returncode}")
+
+    def _shown_item(self, menu_bar, name):
+        Atspi = ui.atspi()
+        item = find(menu_bar, lambda n: role(n) == "menu item" and n.get_name() == name, depth=3)
+        if item is None or not item.get_state_set().contains(Atspi.StateType.SHOWING):
+            return None
+        box = item.get_extents(Atspi.CoordType.SCREEN)
+        return item if box.width > 0 and box.y > 0 else None
+
+
+def make_folder(root):
+    folder = os.path.join(root, "banners")
+    os.mkdir(folder)
+    write_banner(folder, "Alpha.bmp", "Alpha")
+    write_banner(folder, "Beta.bmp", "Beta")
+    write_banner(folder, "Gamma Ray.BMP", "Gamma Ray")
+    with open(os.path.join(folder, "notes.bmp"), "wb") as out:
+        out.write(banner_bytes(*COLOURS["Alpha"])[:1000])
+    with open(os.path.join(folder, "picture.png"), "wb") as out:
+        out.write(banner_bytes(*COLOURS["Beta"]))
+    return folder
+
+
+def fake_opener(root):
+    """A stand-in for xdg-open: each run leaves a file holding its working folder and
+    arguments, NUL-terminated, in the returned records folder."""
+    bin_dir = os.path.join(root, "bin")
+    records = os.path.join(root, "opened")
+    os.mkdir(bin_dir)
+    os.mkdir(records)
+    script = os.path.join(bin_dir, "xdg-open")
+    with open(script, "w") as out:
+        out.write("#!/bin/sh\n"
+                  f"printf '%s\\0' \"$(pwd -P)\" \"$@\" > '{root}/opening.$$'\n"
+                  f"mv '{root}/opening.$$' '{records}/$$'\n")
+    os.chmod(script, 0o755)
+    return bin_dir, records
+
+
+def main(argv):
+    if len(argv) != 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    program = os.path.abspath(argv[1])
+    # Stopped from outside (a test timeout), the private servers still get stopped.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    missing = ui.missing_tools()
+    if missing:
+        print("SKIP: no desktop session can be made here; missing: " + ", ".join(missing))
+        return ui.SKIP
+
+    root = os.path.realpath(tempfile.mkdtemp(prefix="talvane-e2e-"))
+    started = time.monotonic()
+    step = "starting the desktop"
+    session = None
+    try:
+        folder = make_folder(root)
+        bin_dir, records = fake_opener(root)
+        home = os.path.join(root, "home")
+        os.mkdir(home)
+        with ui.Desktop(home) as session:
+            session.start([program], cwd=home,
+                          extra_env={"PATH": bin_dir + os.pathsep + session.env["PATH"]})
+            scenario = Scenario(session, folder, records)
+            steps = [scenario.start_up_and_browse, scenario.click_shows_path_and_preview,
+                     scenario.rename_with_f2, scenario.delete_no_then_yes,
+                     scenario.refresh_after_outside_change, scenario.double_click_opens,
+                     scenario.exit_from_menu]
+            for run in steps:
+                step = run.__name__
+                try:
+                    run()
+                except Exception:
+                    shot = os.path.abspath("end_to_end-failure.png")
+                    session.save_screenshot(shot)
+                    print(f"screen at the failure: {shot}", file=sys.stderr)
+                    raise
+                print(f"ok  {step}  ({time.monotonic() - started:.1f} s)")
+    except Exception as error:
+        if not isinstance(error, Failure):
+            traceback.print_exc()
+        print(f"FAILED in {step}: {error}", file=sys.stderr)
+        if session is not None:
+            output = session.program_output()
+            if output:
+                print("program output:\n" + output, file=sys.stderr)
+        return 1
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+    print(f"end to end: all steps passed in {time.monotonic() - started:.1f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
