@@ -1,5 +1,6 @@
 #include "app/FrmMain.h"
 
+#include <QAbstractItemView>
 #include <QIcon>
 
 #include "app/FrmPreview.h"
@@ -29,6 +30,9 @@ void FrmMain::CreateControls() {
 
     lvwBanners = new ListView(client);
     lvwBanners->setAccessibleName(QStringLiteral("Banners"));
+    // A screen reader meets the view itself, in every mode: it carries the name too.
+    for (QAbstractItemView* view : lvwBanners->findChildren<QAbstractItemView*>())
+        view->setAccessibleName(lvwBanners->accessibleName());
     ilsMain = new ImageList(12, 8, this);
     lvwBanners->SetView(lvwSmallIcon);
     lvwBanners->SetIcons(ilsMain);

@@ -22,6 +22,7 @@ FrmPreview::FrmPreview()
                            TwipsToPixels(360));
     imgBanner->SetStretch(true);
     imgBanner->setAccessibleName(QStringLiteral("Banner"));
+    imgBanner->setAccessibleDescription(QStringLiteral("The banner last clicked, three times enlarged"));
 }
 
 }  // namespace talvane

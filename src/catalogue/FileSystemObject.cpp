@@ -104,7 +104,7 @@ bool FsFolder::NextFile(FsFile& file) {
         struct stat st {};
         if (::fstatat(::dirfd(dir), name, &st, 0) != 0) continue;  // dangling link, or gone
         if (!S_ISREG(st.st_mode)) continue;
-        file = FsFile(JoinPath(path_, name), static_cast<uint64_t>(st.st_size));
+        file = FsFile(JoinPath(path_, name), static_cast<uint64_t>(st.st_size), ::dirfd(dir));
         return true;
     }
 }

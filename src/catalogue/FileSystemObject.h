@@ -12,11 +12,14 @@ namespace talvane {
 class FsFile {
 public:
     FsFile() = default;
-    FsFile(std::string path, uint64_t size) : path_(std::move(path)), size_(size) {}
+    FsFile(std::string path, uint64_t size, int folderFd = -1)
+        : path_(std::move(path)), size_(size), folderFd_(folderFd) {}
 
     const std::string& Path() const { return path_; }
     std::string Name() const;
     uint64_t Size() const { return size_; }
+    // The folder the file was found in, while it is being enumerated (otherwise -1).
+    int FolderFd() const { return folderFd_; }
 
     // Renames the file within its folder. The new name must be a single valid name (no '/',
     // no NUL, not too long: errBadFileName). An existing file of that name is never replaced,
@@ -26,6 +29,7 @@ public:
 private:
     std::string path_;
     uint64_t size_ = 0;
+    int folderFd_ = -1;
 };
 
 // An open folder, enumerated once, in the file system's order.

@@ -45,7 +45,7 @@ void LoadBanners(std::string folderPath) {
         std::string name = file.Name();
         if (file.Size() != kBannerFileSize || !IsBannerName(name)) continue;
         QString text = DisplayName(std::string_view(name).substr(0, name.size() - 4));
-        form.picBanner->SetPicture(LoadPicture(file.Path()));
+        form.picBanner->SetPicture(LoadPicture(file.Path(), file.FolderFd()));
         form.ilsMain->ListImages().Add(file.Path(), form.picBanner->Picture());
         if (!form.lvwBanners->Icons()) {
             form.lvwBanners->SetIcons(form.ilsMain);

@@ -1,7 +1,9 @@
 // Start-up, the two windows and their layout, and shutdown.
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 
 #include "app/platform/RuntimeError.h"
@@ -89,6 +91,31 @@ TEST_F(StartupTest, AWindowLowerThanTheStatusBarIsLaidOutWithoutAMessage) {
     EXPECT_TRUE(desktop.boxes.empty());
     EXPECT_EQ(main.lvwBanners->width(), main.Client()->width());
     EXPECT_LE(main.lvwBanners->height(), before);
+}
+
+TEST_F(StartupTest, AScreenReaderHearsWhatIsShownNotTheControlsKinds) {
+    TempFolder folder;
+    folder.WriteBanner("Sun.bmp", 1);
+    Start(folder.Path());
+    EXPECT_EQ(Main().accessibleName(), "Talvane");
+    EXPECT_EQ(frmPreview().accessibleName(), "Banner Preview");
+    EXPECT_EQ(frmPreview().imgBanner->accessibleName(), "Banner");
+    for (int mode : {0, 3}) {
+        ChooseMenu(Main().mnuLView[mode]);
+        EXPECT_EQ(View()->accessibleName(), "Banners") << mode;
+        EXPECT_EQ(View()->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(), "Sun");
+    }
+    // Each panel reads as its text, with its key as the description.
+    StatusBar* bar = Main().sbStatusBar;
+    const char* keys[] = {"Status", "Path", "Count"};
+    Click("Sun");
+    const QList<QLabel*> labels = bar->findChildren<QLabel*>();
+    for (int panel = 1; panel <= 3; ++panel) {
+        auto label = std::find_if(labels.begin(), labels.end(), [&](QLabel* l) { return l->accessibleDescription() == keys[panel - 1]; });
+        ASSERT_NE(label, labels.end()) << keys[panel - 1];
+        EXPECT_EQ((*label)->accessibleName(), bar->Panels(panel).Text()) << panel;
+    }
+    EXPECT_EQ(bar->Panels(3).Text(), "1 Banners");
 }
 
 class ShutdownTest : public ProgramTest {};

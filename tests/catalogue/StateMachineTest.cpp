@@ -170,7 +170,7 @@ protected:
             ASSERT_EQ(e.Icon(), e.key);
             ASSERT_EQ(e.SmallIcon(), e.key);
             ASSERT_TRUE(Main().ilsMain->Has(e.key)) << "entry without its picture";
-            ASSERT_EQ(e.text, DisplayName(Stem(BaseName(e.key))));
+            ASSERT_EQ(e.Text(), DisplayName(Stem(BaseName(e.key))));
         }
         if (Panel(1) == "Banners Loaded") {
             ASSERT_EQ(Panel(3), QString("%1 Banners").arg(keys.size()));

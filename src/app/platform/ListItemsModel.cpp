@@ -19,12 +19,13 @@ std::string NaturalSortKey(const QString& text) {
     const QChar* end = p + text.size();
     while (p < end) {
         if (p->isDigit()) {
-            while (p < end && p->isDigit() && p->digitValue() == 0) ++p;
+            auto value = [](QChar c) { return c.unicode() < 0x80 ? c.unicode() - u'0' : c.digitValue(); };
+            while (p < end && p->isDigit() && value(*p) == 0) ++p;
             const QChar* digits = p;
             while (p < end && p->isDigit()) ++p;
             key.push_back('0');
             key.push_back(static_cast<char>(std::min<qsizetype>(p - digits, 255)));
-            for (const QChar* d = digits; d < p; ++d) key.push_back(static_cast<char>('0' + d->digitValue()));
+            for (const QChar* d = digits; d < p; ++d) key.push_back(static_cast<char>('0' + value(*d)));
             continue;
         }
         char16_t c = p->unicode();
@@ -84,6 +85,18 @@ void SortByChunks(It begin, It end, size_t at, const KeyOf& keyOf, const Before&
 
 }  // namespace
 
+namespace {
+
+QString TextFromKey(const std::string& key) {
+    std::string_view name = key;
+    name.remove_prefix(std::min(name.size(), key.rfind('/') + 1));
+    return DisplayName(name.substr(0, name.size() >= 4 ? name.size() - 4 : 0));
+}
+
+}  // namespace
+
+QString ListEntry::Text() const { return hasOwnText ? ownText : TextFromKey(key); }
+
 ListItemsModel::ListItemsModel(QObject* parent) : QAbstractListModel(parent) {}
 
 uint32_t ListItemsModel::Add(const std::string& key, const QString& text, const std::string& icon,
@@ -101,7 +114,10 @@ uint32_t ListItemsModel::Add(const std::string& key, const QString& text, const 
     }
     ListEntry& entry = entries_[slot];
     entry.key = key;
-    entry.text = text;
+    if (text != TextFromKey(key)) {
+        entry.ownText = text;
+        entry.hasOwnText = true;
+    }
     if (icon != key || smallIcon != key)
         entry.otherIcons = std::make_unique<std::pair<std::string, std::string>>(icon, smallIcon);
     entry.live = true;
@@ -130,7 +146,7 @@ void ListItemsModel::Remove(uint32_t slot) {
     --published_;
     index_.erase(slot);
     ListEntry& entry = entries_[slot];
-    entry = ListEntry{{}, {}, entry.generation + 1, false, nullptr};
+    entry = ListEntry{{}, {}, false, false, entry.generation + 1, nullptr};
     freeSlots_.push_back(slot);
     endRemoveRows();
 }
@@ -139,7 +155,7 @@ void ListItemsModel::Clear() {
     beginResetModel();
     index_.clear();
     for (ListEntry& entry : entries_) {
-        if (entry.live) entry = ListEntry{{}, {}, entry.generation + 1, false, nullptr};
+        if (entry.live) entry = ListEntry{{}, {}, false, false, entry.generation + 1, nullptr};
     }
     // Generations must survive so that names of removed entries stay invalid; the slots
     // themselves can all be reused.
@@ -167,7 +183,11 @@ void ListItemsModel::SetKey(uint32_t slot, const std::string& key) {
     if (index_.find(std::string_view(key)) != index_.end())
         throw RuntimeError(errKeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"")
                                                 .arg(DisplayName(key)));
-    // The pictures keep their keys until they are set apart.
+    // The text and the pictures stay as they are: only the key changes.
+    if (!entry.hasOwnText) {
+        entry.ownText = entry.Text();
+        entry.hasOwnText = true;
+    }
     if (!entry.otherIcons) entry.otherIcons = std::make_unique<std::pair<std::string, std::string>>(entry.key, entry.key);
     index_.erase(slot);
     entry.key = key;
@@ -175,7 +195,9 @@ void ListItemsModel::SetKey(uint32_t slot, const std::string& key) {
 }
 
 void ListItemsModel::SetText(uint32_t slot, const QString& text) {
-    entries_[slot].text = text;
+    ListEntry& entry = entries_[slot];
+    entry.ownText = text;
+    entry.hasOwnText = true;
     EmitChanged(slot);
     // One changed text moves one row, unless the whole list is to be sorted anyway.
     if (!sortScheduled_) PlaceRow(slot);
@@ -233,7 +255,7 @@ bool ListItemsModel::Before(std::string_view naturalA, uint32_t a, std::string_v
     if (int c = naturalA.compare(naturalB)) return c < 0;
     const ListEntry& x = entries_[a];
     const ListEntry& y = entries_[b];
-    if (int c = QString::compare(x.text, y.text)) return c < 0;
+    if (int c = QString::compare(x.Text(), y.Text())) return c < 0;
     return x.key < y.key;
 }
 
@@ -245,7 +267,7 @@ void ListItemsModel::SortNow() {
     std::vector<std::pair<uint32_t, uint32_t>> spans;  // of each key in the buffer
     spans.reserve(order_.size());
     for (uint32_t slot : order_) {
-        std::string key = NaturalSortKey(entries_[slot].text);
+        std::string key = NaturalSortKey(entries_[slot].Text());
         spans.emplace_back(static_cast<uint32_t>(buffer.size()), static_cast<uint32_t>(key.size()));
         buffer += key;
     }
@@ -279,8 +301,8 @@ void ListItemsModel::PlaceRow(uint32_t slot) {
     const int row = RowOfSlot(slot);
     if (row < 0) return;
     // The other rows are in order: find where this one belongs among them.
-    const std::string natural = NaturalSortKey(entries_[slot].text);
-    auto key = [this](uint32_t other) { return NaturalSortKey(entries_[other].text); };
+    const std::string natural = NaturalSortKey(entries_[slot].Text());
+    auto key = [this](uint32_t other) { return NaturalSortKey(entries_[other].Text()); };
     int low = 0;
     int high = static_cast<int>(order_.size()) - 1;  // rows other than `row`
     while (low < high) {
@@ -317,7 +339,7 @@ QVariant ListItemsModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::EditRole:
         case Qt::AccessibleTextRole:
-            return entry.text;
+            return entry.Text();
         case Qt::ToolTipRole:
             return DisplayName(entry.key);
         case PictureRole: {

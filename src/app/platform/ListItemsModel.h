@@ -21,9 +21,13 @@ class ImageList;
 
 struct ListEntry {
     std::string key;
-    QString text;
-    uint32_t generation = 0;
+    // The entry's text. Most entries show their file's name without its extension, which
+    // is then made from the key when asked for rather than stored.
+    QString Text() const;
+    QString ownText;
+    bool hasOwnText = false;
     bool live = false;
+    uint32_t generation = 0;
     // The keys of the entry's pictures; nearly always its own key, which is then not stored
     // again.
     const std::string& Icon() const { return otherIcons ? otherIcons->first : key; }

@@ -42,9 +42,9 @@ void ListItem::SetKey(const std::string& key) {
     model_->SetKey(slot_, key);
 }
 
-const QString& ListItem::Text() const {
+QString ListItem::Text() const {
     Check();
-    return model_->Entry(slot_).text;
+    return model_->Entry(slot_).Text();
 }
 
 void ListItem::SetText(const QString& text) {

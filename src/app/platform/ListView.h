@@ -35,7 +35,7 @@ public:
     const std::string& Key() const;
     // Re-keys the entry; fails with errKeyNotUnique when the key is taken.
     void SetKey(const std::string& key);
-    const QString& Text() const;
+    QString Text() const;
     void SetText(const QString& text);
     const std::string& Icon() const;
     void SetIcon(const std::string& key);

@@ -10,7 +10,8 @@ namespace talvane {
 // Decodes the picture in the file at `path`. Only regular files are read (a FIFO or device
 // is never waited on). Fails with errInvalidPicture when the content is not a picture Qt can
 // read, and with the file error otherwise.
-QImage LoadPicture(const std::string& path);
+// `folderFd`, when given, is the folder holding the file, open for reading.
+QImage LoadPicture(const std::string& path, int folderFd = -1);
 
 // Decodes a picture held in memory; a null image when it is not a readable picture.
 // Banners take the quick way (DecodeBanner); anything else goes through Qt's image reader.
