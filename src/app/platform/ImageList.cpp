@@ -36,27 +36,40 @@ ImageList::ImageList(int imageWidth, int imageHeight, QObject* parent)
     : QObject(parent), width_(imageWidth), height_(imageHeight) {}
 
 ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) {
-    if (list_->pictures_.count(key)) throw KeyTaken(key);
-    if (picture.isNull()) throw RuntimeError(errInvalidPicture, QStringLiteral("Invalid picture"));
-    QImage stored = picture;
-    if (stored.size() != QSize(list_->width_, list_->height_))
-        stored = stored.scaled(list_->width_, list_->height_, Qt::IgnoreAspectRatio,
-                               Qt::FastTransformation);
-    if (stored.format() != QImage::Format_ARGB32_Premultiplied)
-        stored = stored.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull()) {
+        if (list_->Has(key)) throw KeyTaken(key);
+        throw RuntimeError(errInvalidPicture, QStringLiteral("Invalid picture"));
+    }
+    // One look in the index both checks the key and takes it.
     const uint32_t number = list_->count_;
-    if (number % kBlock == 0)
-        list_->blocks_.push_back(std::make_unique<QRgb[]>(size_t(kBlock) * list_->width_ * list_->height_));
-    QRgb* pixels = list_->Pixels(number);
-    for (int y = 0; y < list_->height_; ++y)
-        std::memcpy(pixels + size_t(y) * list_->width_, stored.constScanLine(y), size_t(list_->width_) * sizeof(QRgb));
-    list_->pictures_.emplace(key, number);
+    auto [at, added] = list_->pictures_.try_emplace(key, number);
+    if (!added) throw KeyTaken(key);
+    try {
+        QImage stored = picture;
+        if (stored.size() != QSize(list_->width_, list_->height_))
+            stored = stored.scaled(list_->width_, list_->height_, Qt::IgnoreAspectRatio,
+                                   Qt::FastTransformation);
+        if (stored.format() != QImage::Format_ARGB32_Premultiplied)
+            stored = stored.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (number % kBlock == 0)
+            list_->blocks_.push_back(
+                std::make_unique_for_overwrite<QRgb[]>(size_t(kBlock) * list_->width_ * list_->height_));
+        QRgb* pixels = list_->Pixels(number);
+        for (int y = 0; y < list_->height_; ++y)
+            std::memcpy(pixels + size_t(y) * list_->width_, stored.constScanLine(y),
+                        size_t(list_->width_) * sizeof(QRgb));
+    } catch (...) {
+        list_->pictures_.erase(at);  // out of memory: the key stays free
+        throw;
+    }
     ++list_->count_;
+    list_->lastKey_ = &at->first;
     return ListImage(list_, key);
 }
 
 void ImageList::Images::Clear() {
     list_->pictures_.clear();
+    list_->lastKey_ = nullptr;
     list_->blocks_.clear();
     list_->count_ = 0;
     emit list_->Changed();
@@ -83,6 +96,7 @@ QImage ImageList::Find(const std::string& key) const {
 void ImageList::Rekey(const std::string& from, const std::string& to) {
     if (from == to) return;
     if (pictures_.count(to)) throw KeyTaken(to);
+    lastKey_ = nullptr;
     auto node = pictures_.extract(from);
     if (node.empty()) throw NoSuchKey(from);
     node.key() = to;

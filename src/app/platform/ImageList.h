@@ -51,7 +51,9 @@ public:
     };
     Images& ListImages() { return images_; }
 
-    bool Has(const std::string& key) const { return pictures_.count(key) != 0; }
+    bool Has(const std::string& key) const {
+        return (lastKey_ && *lastKey_ == key) || pictures_.count(key) != 0;
+    }
     // The picture under `key` (a null image when there is none), for painting at once: it
     // shows the list's own pixels and lives no longer than the list's next Clear.
     QImage Find(const std::string& key) const;
@@ -75,6 +77,8 @@ private:
     std::unordered_map<std::string, uint32_t> pictures_;  // key -> picture number
     std::vector<std::unique_ptr<QRgb[]>> blocks_;
     uint32_t count_ = 0;
+    // The key of the picture added last, the one an entry added next usually shows.
+    const std::string* lastKey_ = nullptr;
     Images images_{this};
 };
 

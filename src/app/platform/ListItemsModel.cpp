@@ -101,9 +101,6 @@ ListItemsModel::ListItemsModel(QObject* parent) : QAbstractListModel(parent) {}
 
 uint32_t ListItemsModel::Add(const std::string& key, const QString& text, const std::string& icon,
                              const std::string& smallIcon) {
-    if (index_.find(std::string_view(key)) != index_.end())
-        throw RuntimeError(errKeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"")
-                                                .arg(DisplayName(key)));
     uint32_t slot;
     if (!freeSlots_.empty()) {
         slot = freeSlots_.back();
@@ -114,6 +111,13 @@ uint32_t ListItemsModel::Add(const std::string& key, const QString& text, const 
     }
     ListEntry& entry = entries_[slot];
     entry.key = key;
+    // One look in the index both checks the key and takes it.
+    if (!index_.insert(slot).second) {
+        entry.key.clear();
+        freeSlots_.push_back(slot);
+        throw RuntimeError(errKeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"")
+                                                .arg(DisplayName(key)));
+    }
     if (text != TextFromKey(key)) {
         entry.ownText = text;
         entry.hasOwnText = true;
@@ -121,7 +125,6 @@ uint32_t ListItemsModel::Add(const std::string& key, const QString& text, const 
     if (icon != key || smallIcon != key)
         entry.otherIcons = std::make_unique<std::pair<std::string, std::string>>(icon, smallIcon);
     entry.live = true;
-    index_.insert(slot);
 
     // The views hear of new rows together, when the event loop next runs or before any
     // other change: a scan adds its rows with no per-row work in the views.

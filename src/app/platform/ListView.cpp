@@ -79,7 +79,8 @@ void ListItem::SetSmallIcon(const std::string& key) {
 ListItem ListView::Items::Add(const std::string& key, const QString& text, const std::string& icon,
                               const std::string& smallIcon) {
     view_->CheckPictureKey(icon, view_->icons_);
-    view_->CheckPictureKey(smallIcon, view_->smallIcons_);
+    if (smallIcon != icon || view_->smallIcons_ != view_->icons_)  // else checked just now
+        view_->CheckPictureKey(smallIcon, view_->smallIcons_);
     return ListItem(view_, view_->model_->Add(key, text, icon, smallIcon));
 }
 

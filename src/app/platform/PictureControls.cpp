@@ -6,7 +6,8 @@ namespace talvane {
 
 void PictureBox::SetPicture(const QImage& picture) {
     picture_ = picture;
-    update();
+    // A box placed wholly outside its parent is never seen: nothing to repaint.
+    if (!parentWidget() || geometry().intersects(parentWidget()->rect())) update();
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
