@@ -9,30 +9,41 @@
 
 namespace talvane {
 
-std::string NaturalSortKey(const QString& text) {
+namespace {
+
+// The characters of a text, as UTF-16 (QChar) or as ASCII bytes (char): both give the same
+// key for the same text.
+bool IsDigit(QChar c) { return c.isDigit(); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+int DigitValue(QChar c) { return c.unicode() < 0x80 ? c.unicode() - u'0' : c.digitValue(); }
+int DigitValue(char c) { return c - '0'; }
+char16_t Unit(QChar c) { return c.unicode(); }
+char16_t Unit(char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); }
+char16_t Folded(QChar c) { return c.toCaseFolded().unicode(); }
+char16_t Folded(char c) { return Unit(c); }  // only ever asked for characters beyond ASCII
+
+template <class Char>
+std::string MakeNaturalSortKey(const Char* p, const Char* end) {
     // One byte per ASCII character (folded to lower case); three order-keeping bytes, all
     // above ASCII, per other character; a run of digits as '0', the count of its digits
     // without leading zeros, and those digits. Bytes compare then as the texts should.
     std::string key;
-    key.reserve(static_cast<size_t>(text.size()) + 4);
-    const QChar* p = text.constData();
-    const QChar* end = p + text.size();
+    key.reserve(static_cast<size_t>(end - p) + 4);
     while (p < end) {
-        if (p->isDigit()) {
-            auto value = [](QChar c) { return c.unicode() < 0x80 ? c.unicode() - u'0' : c.digitValue(); };
-            while (p < end && p->isDigit() && value(*p) == 0) ++p;
-            const QChar* digits = p;
-            while (p < end && p->isDigit()) ++p;
+        if (IsDigit(*p)) {
+            while (p < end && IsDigit(*p) && DigitValue(*p) == 0) ++p;
+            const Char* digits = p;
+            while (p < end && IsDigit(*p)) ++p;
             key.push_back('0');
-            key.push_back(static_cast<char>(std::min<qsizetype>(p - digits, 255)));
-            for (const QChar* d = digits; d < p; ++d) key.push_back(static_cast<char>('0' + value(*d)));
+            key.push_back(static_cast<char>(std::min<ptrdiff_t>(p - digits, 255)));
+            for (const Char* d = digits; d < p; ++d) key.push_back(static_cast<char>('0' + DigitValue(*d)));
             continue;
         }
-        char16_t c = p->unicode();
+        char16_t c = Unit(*p);
         if (c < 0x80) {
             key.push_back(static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c));
         } else {
-            c = p->toCaseFolded().unicode();
+            c = Folded(*p);
             key.push_back(static_cast<char>(0x80 | (c >> 12)));
             key.push_back(static_cast<char>((c >> 6) & 0x3F));
             key.push_back(static_cast<char>(c & 0x3F));
@@ -40,6 +51,12 @@ std::string NaturalSortKey(const QString& text) {
         ++p;
     }
     return key;
+}
+
+}  // namespace
+
+std::string NaturalSortKey(const QString& text) {
+    return MakeNaturalSortKey(text.constData(), text.constData() + text.size());
 }
 
 int NaturalCompare(const QString& a, const QString& b) {
@@ -87,11 +104,14 @@ void SortByChunks(It begin, It end, size_t at, const KeyOf& keyOf, const Before&
 
 namespace {
 
-QString TextFromKey(const std::string& key) {
+// The file name in `key` without its last four characters.
+std::string_view StemOf(const std::string& key) {
     std::string_view name = key;
     name.remove_prefix(std::min(name.size(), key.rfind('/') + 1));
-    return DisplayName(name.substr(0, name.size() >= 4 ? name.size() - 4 : 0));
+    return name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
 }
+
+QString TextFromKey(const std::string& key) { return DisplayName(StemOf(key)); }
 
 }  // namespace
 
@@ -262,6 +282,17 @@ bool ListItemsModel::Before(std::string_view naturalA, uint32_t a, std::string_v
     return x.key < y.key;
 }
 
+std::string ListItemsModel::SortKeyOf(uint32_t slot) const {
+    const ListEntry& entry = entries_[slot];
+    if (!entry.hasOwnText) {
+        // Most texts are a file name in ASCII: its bytes are its characters.
+        std::string_view stem = StemOf(entry.key);
+        if (std::all_of(stem.begin(), stem.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+            return MakeNaturalSortKey(stem.data(), stem.data() + stem.size());
+    }
+    return NaturalSortKey(entry.Text());
+}
+
 void ListItemsModel::SortNow() {
     sortScheduled_ = false;
     Publish();
@@ -270,7 +301,7 @@ void ListItemsModel::SortNow() {
     std::vector<std::pair<uint32_t, uint32_t>> spans;  // of each key in the buffer
     spans.reserve(order_.size());
     for (uint32_t slot : order_) {
-        std::string key = NaturalSortKey(entries_[slot].Text());
+        std::string key = SortKeyOf(slot);
         spans.emplace_back(static_cast<uint32_t>(buffer.size()), static_cast<uint32_t>(key.size()));
         buffer += key;
     }
@@ -304,8 +335,8 @@ void ListItemsModel::PlaceRow(uint32_t slot) {
     const int row = RowOfSlot(slot);
     if (row < 0) return;
     // The other rows are in order: find where this one belongs among them.
-    const std::string natural = NaturalSortKey(entries_[slot].Text());
-    auto key = [this](uint32_t other) { return NaturalSortKey(entries_[other].Text()); };
+    const std::string natural = SortKeyOf(slot);
+    auto key = [this](uint32_t other) { return SortKeyOf(other); };
     int low = 0;
     int high = static_cast<int>(order_.size()) - 1;  // rows other than `row`
     while (low < high) {

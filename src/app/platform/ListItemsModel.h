@@ -94,6 +94,7 @@ private:
     bool Before(std::string_view naturalA, uint32_t a, std::string_view naturalB, uint32_t b) const;
     // Moves `slot`'s row to its place in the order, the other rows being in order.
     void PlaceRow(uint32_t slot);
+    std::string SortKeyOf(uint32_t slot) const;
     int RowOfSlot(uint32_t slot) const;
     void EmitChanged(uint32_t slot);
 
