@@ -43,7 +43,7 @@ protected:
             Entry e{'o', {}, false};
             if (S_ISREG(st.st_mode)) {
                 e.kind = 'f';
-                e.bytes = ReadFile(item.path().string());
+                e.bytes = ReadFileBytes(item.path().string());
                 e.readOnly = (st.st_mode & 0222) == 0;
             } else if (S_ISDIR(st.st_mode)) {
                 e.kind = 'd';
@@ -51,17 +51,6 @@ protected:
             disk[name] = e;
         }
         return disk;
-    }
-
-    static QByteArray ReadFile(const std::string& file) {
-        QByteArray bytes;
-        int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return bytes;
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, n);
-        ::close(fd);
-        return bytes;
     }
 
     static std::string Describe(const Disk& before, const Disk& after) {

@@ -11,8 +11,6 @@
 
 namespace talvane::test {
 
-namespace {
-
 void Put16(QByteArray& b, int at, uint16_t v) {
     b[at] = char(v & 0xFF);
     b[at + 1] = char(v >> 8);
@@ -21,8 +19,6 @@ void Put16(QByteArray& b, int at, uint16_t v) {
 void Put32(QByteArray& b, int at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = char((v >> (8 * i)) & 0xFF);
 }
-
-}  // namespace
 
 QByteArray BannerBytes(int seed) {
     QByteArray b(1174, '\0');
@@ -101,9 +97,12 @@ bool TempFolder::Exists(const std::string& name) const {
     return ::lstat((*this / name).c_str(), &st) == 0;
 }
 
-QByteArray TempFolder::Read(const std::string& name) const {
+QByteArray TempFolder::Read(const std::string& name) const { return ReadFileBytes(*this / name); }
+
+QByteArray ReadFileBytes(const std::string& path) {
     QByteArray bytes;
-    int fd = ::open((*this / name).c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO in the folder must not hang the test.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return bytes;
     char buffer[4096];
     ssize_t n;

@@ -4,10 +4,18 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace talvane::test {
+
+// Little-endian numbers written into bitmap bytes.
+void Put16(QByteArray& b, int at, uint16_t v);
+void Put32(QByteArray& b, int at, uint32_t v);
+
+// Every byte of the file at `path` (empty when it cannot be opened).
+QByteArray ReadFileBytes(const std::string& path);
 
 // A valid banner (1174 bytes) whose pixels and palette depend on `seed`.
 QByteArray BannerBytes(int seed);

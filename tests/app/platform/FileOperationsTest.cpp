@@ -12,18 +12,10 @@
 #include "app/platform/RuntimeError.h"
 #include "catalogue/FileSystemObject.h"
 #include "support/BannerFiles.h"
+#include "support/Errors.h"
 
 namespace talvane::test {
 namespace {
-
-int ErrorNumberOf(const std::function<void()>& statement) {
-    try {
-        statement();
-    } catch (const RuntimeError& error) {
-        return error.Number();
-    }
-    return 0;
-}
 
 TEST(ErrorsTest, OperatingSystemErrorsMapToTheNumbersHandlersTest) {
     struct Case {

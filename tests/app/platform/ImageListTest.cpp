@@ -6,18 +6,10 @@
 #include "app/platform/ImageList.h"
 #include "app/platform/RuntimeError.h"
 #include "support/BannerFiles.h"
+#include "support/Errors.h"
 
 namespace talvane::test {
 namespace {
-
-int ErrorNumberOf(const std::function<void()>& statement) {
-    try {
-        statement();
-    } catch (const RuntimeError& error) {
-        return error.Number();
-    }
-    return 0;
-}
 
 TEST(ImageListTest, KeysAreUniqueAndATakenKeyChangesNothing) {
     ImageList list(12, 8);

@@ -13,15 +13,6 @@
 namespace talvane::test {
 namespace {
 
-void Put16(QByteArray& b, int at, uint16_t v) {
-    b[at] = char(v & 0xFF);
-    b[at + 1] = char(v >> 8);
-}
-
-void Put32(QByteArray& b, int at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = char((v >> (8 * i)) & 0xFF);
-}
-
 QImage Premultiplied(const QImage& picture) {
     return picture.isNull() ? picture : picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
