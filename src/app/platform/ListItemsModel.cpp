@@ -100,10 +100,6 @@ void SortByChunks(It begin, It end, size_t at, const KeyOf& keyOf, const Before&
     }
 }
 
-}  // namespace
-
-namespace {
-
 // The file name in `key` without its last four characters.
 std::string_view StemOf(const std::string& key) {
     std::string_view name = key;
