@@ -51,6 +51,8 @@ ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) 
                                    Qt::FastTransformation);
         if (stored.format() != QImage::Format_ARGB32_Premultiplied)
             stored = stored.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // Qt answers a failed allocation with a null image.
+        if (stored.isNull()) throw RuntimeError(errOutOfMemory, QStringLiteral("Out of memory"));
         if (number % kBlock == 0)
             list_->blocks_.push_back(
                 std::make_unique_for_overwrite<QRgb[]>(size_t(kBlock) * list_->width_ * list_->height_));

@@ -40,10 +40,10 @@ std::string MakeNaturalSortKey(const Char* p, const Char* end) {
             continue;
         }
         char16_t c = Unit(*p);
+        if (c >= 0x80) c = Folded(*p);  // some fold into ASCII: the Kelvin sign is a k
         if (c < 0x80) {
             key.push_back(static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c));
         } else {
-            c = Folded(*p);
             key.push_back(static_cast<char>(0x80 | (c >> 12)));
             key.push_back(static_cast<char>((c >> 6) & 0x3F));
             key.push_back(static_cast<char>(c & 0x3F));
@@ -211,6 +211,8 @@ void ListItemsModel::SetKey(uint32_t slot, const std::string& key) {
     index_.erase(slot);
     entry.key = key;
     index_.insert(slot);
+    // Equal texts are ordered by key.
+    if (!sortScheduled_) PlaceRow(slot);
 }
 
 void ListItemsModel::SetText(uint32_t slot, const QString& text) {

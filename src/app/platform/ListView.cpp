@@ -255,15 +255,25 @@ void ListView::AttachModel() {
     // again after each change, for nothing.
     QAbstractItemView* active = ActiveView();
     QAbstractItemView* hidden = active == list_ ? static_cast<QAbstractItemView*>(details_) : list_;
-    if (hidden->model() == model_) hidden->setModel(nullptr);
+    if (hidden->model() == model_) {
+        // The column keeps the width it had, the user's own included.
+        if (hidden == details_ && details_->header()->count() > 0)
+            columnWidth_ = details_->header()->sectionSize(0);
+        hidden->setModel(nullptr);
+    }
     if (active->model() != model_) {
-        QItemSelectionModel* whileHidden = active->selectionModel();
         active->setModel(model_);
-        QItemSelectionModel* made = active->selectionModel();
         active->setSelectionModel(selection_);
-        for (QItemSelectionModel* spare : {whileHidden, made})
-            if (spare && spare != selection_) spare->deleteLater();
-        if (active == details_) details_->header()->resizeSection(0, columnWidth_);
+        if (active == details_ && columnWidth_ > 0) details_->header()->resizeSection(0, columnWidth_);
+    }
+    // Setting a model makes a view (and the details header) a selection model of its own,
+    // which the shared one replaces: those made here and no longer in use go.
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(details_)}) {
+        for (QItemSelectionModel* spare : view->findChildren<QItemSelectionModel*>()) {
+            if (spare != selection_ && spare != list_->selectionModel() && spare != details_->selectionModel() &&
+                spare != details_->header()->selectionModel())
+                spare->deleteLater();
+        }
     }
 }
 

@@ -2,11 +2,37 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 
 #include "app/platform/RuntimeError.h"
 #include "app/platform/Screen.h"
 
 namespace talvane {
+
+namespace {
+
+// A panel's label: a text too long for the panel loses its middle, not its end, so a path
+// still shows the file's name. The label's text, and what a screen reader hears, stay whole.
+class PanelLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        const QRect area = contentsRect();
+        if (fontMetrics().horizontalAdvance(text()) <= area.width()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QFrame::paintEvent(event);  // the sunken frame
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
+    }
+};
+
+}  // namespace
 
 QString Panel::Text() const { return label_->text(); }
 
@@ -32,7 +58,7 @@ int StatusBar::BarHeight() const {
 
 void StatusBar::AddPanel(const QString& key, const QString& text, const QString& toolTip,
                          PanelAutoSize autoSize, float minWidthTwips) {
-    auto* label = new QLabel(this);
+    auto* label = new PanelLabel(this);
     label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     label->setContentsMargins(2, 0, 2, 0);
     label->setMinimumWidth(TwipsToPixels(minWidthTwips));

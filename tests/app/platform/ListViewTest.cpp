@@ -2,6 +2,9 @@
 // picture keys checked against the bound image lists, and the end of an in-place edit.
 
 #include <QApplication>
+#include <QTreeView>
+#include <QItemSelectionModel>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -39,6 +42,7 @@ TEST(NaturalCompareTest, NumbersCompareByValueLettersIgnoreCase) {
         {"a", "a1", -1},  // a prefix comes first
         {"a2b10", "a2b9", 1},  // every run of digits counts, not only the first
         {"\u00C9t\u00E9", "\u00E9t\u00E9", 0},  // case beyond ASCII
+        {"\u212Aey", "key", 0},  // the Kelvin sign folds to an ASCII k
     };
     for (const Order& c : cases) {
         int got = NaturalCompare(QString::fromUtf8(c.a), QString::fromUtf8(c.b));
@@ -209,6 +213,28 @@ TEST_F(ListViewTest, ALargeListSortsLikeComparingItsTextsOneByOne) {
         ListItem item = list->ListItems().AtRow(row);
         ASSERT_EQ(item.Key(), added[size_t(row)].second) << row << " " << item.Text().toStdString();
     }
+}
+
+TEST_F(ListViewTest, SwitchingModesKeepsTheColumnWidthAndLeavesNoSelectionModelsBehind) {
+    Bind();
+    AddBanner("/f/a", "a");
+    list->AddColumnHeader("Banners", 3000);
+    list->SetView(lvwReport);
+    auto* details = static_cast<QTreeView*>(list->ActiveView());
+    details->header()->resizeSection(0, 123);  // as the user drags it
+    auto selectionModels = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return list->findChildren<QItemSelectionModel*>().size();
+    };
+    list->SetView(lvwList);
+    list->SetView(lvwReport);
+    const auto settled = selectionModels();
+    for (int round = 0; round < 5; ++round) {
+        list->SetView(lvwSmallIcon);
+        list->SetView(lvwReport);
+    }
+    EXPECT_EQ(selectionModels(), settled);
+    EXPECT_EQ(details->header()->sectionSize(0), 123);
 }
 
 // The end of an in-place edit on a shown list, with real keys.
