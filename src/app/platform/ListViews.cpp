@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QStaticText>
 
 #include "app/platform/ListItemsModel.h"
 
@@ -28,16 +29,68 @@ void PictureDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     QStyleOptionViewItem opt(option);
     PrepareOption(&opt, index);
     QStyle* style = opt.widget ? opt.widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
-
     QImage picture = index.data(ListItemsModel::PictureRole).value<QImage>();
+    const bool beside = opt.decorationPosition == QStyleOptionViewItem::Left;
+    // Beside its picture the text takes one line, which is laid out once and kept: the
+    // style would shape it again at every repaint. Under a large icon the style wraps it.
+    QRect pictureArea;
+    if (beside) {
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget) + 1;
+        pictureArea = QRect(opt.rect.left() + margin, opt.rect.top(), pictureSize_.width(), opt.rect.height());
+        const QRect textArea(pictureArea.right() + 1 + 2 * margin, opt.rect.top(),
+                             opt.rect.right() - pictureArea.right() - 3 * margin, opt.rect.height());
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, opt.widget);
+        DrawText(painter, opt, textArea);
+        if (opt.state & QStyle::State_HasFocus) {
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(opt);
+            focus.rect = opt.rect;
+            focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
+            focus.backgroundColor = opt.palette.color(
+                opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled,
+                opt.state & QStyle::State_Selected ? QPalette::Highlight : QPalette::Window);
+            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, opt.widget);
+        }
+    } else {
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
+        if (!picture.isNull())
+            pictureArea = style->subElementRect(QStyle::SE_ItemViewItemDecoration, &opt, opt.widget);
+    }
     if (picture.isNull()) return;
-    QRect area = style->subElementRect(QStyle::SE_ItemViewItemDecoration, &opt, opt.widget);
     QRect target(QPoint(0, 0), pictureSize_);
-    target.moveCenter(area.center());
+    target.moveCenter(pictureArea.center());
     painter->save();
     painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter->drawImage(target, picture);
+    painter->restore();
+}
+
+void PictureDelegate::DrawText(QPainter* painter, const QStyleOptionViewItem& opt, const QRect& area) const {
+    if (opt.text.isEmpty() || area.width() <= 0) return;
+    if (opt.font != textFont_) {
+        texts_.clear();
+        textFont_ = opt.font;
+    }
+    // The text as it fits the width, elided at its end, kept for the next repaint.
+    const QString key = QString::number(area.width()) + QLatin1Char('|') + opt.text;
+    QStaticText* text = texts_.object(key);
+    if (!text) {
+        QFontMetrics metrics(opt.font);
+        text = new QStaticText(metrics.elidedText(opt.text, opt.textElideMode, area.width()));
+        text->setTextFormat(Qt::PlainText);
+        text->setPerformanceHint(QStaticText::AggressiveCaching);
+        text->prepare(QTransform(), opt.font);
+        texts_.insert(key, text);
+    }
+    const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                       : !(opt.state & QStyle::State_Active) ? QPalette::Inactive
+                                                                             : QPalette::Normal;
+    painter->save();
+    painter->setFont(opt.font);
+    painter->setPen(opt.palette.color(group, opt.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                                : QPalette::Text));
+    const QSizeF size = text->size();
+    painter->drawStaticText(QPointF(area.left(), area.top() + (area.height() - size.height()) / 2), *text);
     painter->restore();
 }
 

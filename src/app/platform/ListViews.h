@@ -3,7 +3,10 @@
 // one tree view for the details mode, and the delegate that paints the banner pictures
 // pixel-sharp at any screen scale.
 
+#include <QCache>
+#include <QFont>
 #include <QListView>
+#include <QStaticText>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <functional>
@@ -34,7 +37,12 @@ public:
 
 private:
     void PrepareOption(QStyleOptionViewItem* option, const QModelIndex& index) const;
+    void DrawText(QPainter* painter, const QStyleOptionViewItem& opt, const QRect& area) const;
     QSize pictureSize_;
+    // Texts laid out for painting, by width and text: what the visible entries need and a
+    // scroll's worth more.
+    mutable QCache<QString, QStaticText> texts_{4000};
+    mutable QFont textFont_;
     QSize itemSize_;
     ViewEvents* events_;
 };

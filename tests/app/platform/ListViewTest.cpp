@@ -237,6 +237,49 @@ TEST_F(ListViewTest, SwitchingModesKeepsTheColumnWidthAndLeavesNoSelectionModels
     EXPECT_EQ(details->header()->sectionSize(0), 123);
 }
 
+TEST_F(ListViewTest, TextsArePaintedInTheirStateColoursAndFollowTheirChanges) {
+    Bind();
+    window.resize(400, 300);
+    window.show();
+    ListItem a = AddBanner("/f/a", "Alpha");
+    AddBanner("/f/b", "Beta");
+    list->SetSelectedItem(a);
+    for (int mode : {lvwSmallIcon, lvwList, lvwReport}) {
+        list->SetView(mode);
+        QCoreApplication::processEvents();
+        QAbstractItemView* view = list->ActiveView();
+        auto textArea = [&](const QString& text) {
+            QModelIndex index = view->model()->index(text == "Beta" ? 1 : 0, 0);
+            QRect rect = view->visualRect(index);
+            rect.setLeft(rect.left() + 20);  // past the picture
+            return view->viewport()->grab(rect).toImage();
+        };
+        // Glyphs are smoothed: some pixel comes close to the pen's colour.
+        auto holds = [](const QImage& image, QColor colour) {
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    QColor c = image.pixelColor(x, y);
+                    if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                            std::abs(c.blue() - colour.blue()) < 60)
+                        return true;
+                }
+            return false;
+        };
+        const QPalette& palette = view->palette();
+        EXPECT_TRUE(holds(textArea("Alpha"), palette.color(QPalette::Active, QPalette::HighlightedText)) ||
+                    holds(textArea("Alpha"), palette.color(QPalette::Inactive, QPalette::HighlightedText)))
+            << "selected text, mode " << mode;
+        const QImage before = textArea("Beta");
+        EXPECT_TRUE(holds(before, palette.color(QPalette::Active, QPalette::Text)) ||
+                    holds(before, palette.color(QPalette::Inactive, QPalette::Text)))
+            << "text, mode " << mode;
+        list->ListItems()("/f/b").SetText("Bz");  // still sorts after Alpha
+        QCoreApplication::processEvents();
+        EXPECT_NE(textArea("Beta"), before) << "a changed text is painted anew, mode " << mode;
+        list->ListItems()("/f/b").SetText("Beta");
+    }
+}
+
 // The end of an in-place edit on a shown list, with real keys.
 class ListEditTest : public ListViewTest {
 protected:
