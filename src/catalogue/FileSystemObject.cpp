@@ -60,7 +60,10 @@ int RenameNoReplaceFallback(const char* from, const char* to) {
 
 }  // namespace
 
-std::string FsFile::Name() const { return BaseName(path_); }
+std::string_view FsFile::Name() const {
+    const size_t slash = path_.rfind('/');
+    return slash == std::string::npos ? std::string_view(path_) : std::string_view(path_).substr(slash + 1);
+}
 
 void FsFile::SetName(const std::string& name) {
     if (name.find('/') != std::string::npos) throw BadName(name, "a name cannot contain \"/\"");

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace talvane {
 
@@ -16,7 +17,8 @@ public:
         : path_(std::move(path)), size_(size), folderFd_(folderFd) {}
 
     const std::string& Path() const { return path_; }
-    std::string Name() const;
+    // The last part of the path (a view into it: valid while the file object is).
+    std::string_view Name() const;
     uint64_t Size() const { return size_; }
     // The folder the file was found in, while it is being enumerated (otherwise -1).
     int FolderFd() const { return folderFd_; }

@@ -17,9 +17,9 @@ void Main() {
     LoadBanners("");
 }
 
-bool IsBannerName(const std::string& name) {
+bool IsBannerName(std::string_view name) {
     if (name.size() < 4) return false;
-    std::string ext = name.substr(name.size() - 4);
+    std::string ext(name.substr(name.size() - 4));
     for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return ext == ".bmp";
 }
@@ -42,9 +42,9 @@ void LoadBanners(std::string folderPath) {
     std::unique_ptr<FsFolder> folder = fso.GetFolder(folderPath);
     FsFile file;
     while (folder->NextFile(file)) {
-        std::string name = file.Name();
+        std::string_view name = file.Name();
         if (file.Size() != kBannerFileSize || !IsBannerName(name)) continue;
-        QString text = DisplayName(std::string_view(name).substr(0, name.size() - 4));
+        QString text = DisplayName(name.substr(0, name.size() - 4));
         form.picBanner->SetPicture(LoadPicture(file.Path(), file.FolderFd()));
         form.ilsMain->ListImages().Add(file.Path(), form.picBanner->Picture());
         if (!form.lvwBanners->Icons()) {

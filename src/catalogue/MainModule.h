@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace talvane {
 
@@ -33,6 +34,6 @@ void RunReportingScanFailure(const std::function<void()>& command);
 
 // A banner file is exactly this long, and its name ends in ".bmp" in any case.
 constexpr uint64_t kBannerFileSize = 1174;
-bool IsBannerName(const std::string& name);
+bool IsBannerName(std::string_view name);
 
 }  // namespace talvane

@@ -33,7 +33,7 @@ void FrmMain::lvwBanners_AfterLabelEdit(int16_t& Cancel, const QString& NewStrin
     try {
         FileSystemObject fso;
         FsFile file = fso.GetFile(key);
-        const std::string newName = EditedFileName(NewString, file.Name());
+        const std::string newName = EditedFileName(NewString, std::string(file.Name()));
         if (file.Name() == newName) return;
         file.SetName(newName);
         ilsMain->ListImages()(key).SetKey(file.Path());

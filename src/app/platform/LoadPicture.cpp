@@ -143,10 +143,9 @@ QImage DecodePictureWithReader(const QByteArray& bytes) {
     return picture;
 }
 
-QImage DecodePicture(const QByteArray& bytes) {
-    QRgb pixels[kBannerWidth * kBannerHeight];
-    if (!DecodeBanner(bytes.constData(), size_t(bytes.size()), pixels))
-        return DecodePictureWithReader(bytes);
+namespace {
+
+QImage ImageOfBanner(const QRgb* pixels) {
     QImage picture(kBannerWidth, kBannerHeight, QImage::Format_ARGB32_Premultiplied);
     if (picture.isNull()) return picture;
     for (int y = 0; y < kBannerHeight; ++y)
@@ -154,7 +153,34 @@ QImage DecodePicture(const QByteArray& bytes) {
     return picture;
 }
 
+}  // namespace
+
+QImage DecodePicture(const QByteArray& bytes) {
+    QRgb pixels[kBannerWidth * kBannerHeight];
+    if (!DecodeBanner(bytes.constData(), size_t(bytes.size()), pixels))
+        return DecodePictureWithReader(bytes);
+    return ImageOfBanner(pixels);
+}
+
 QImage LoadPicture(const std::string& path, int folderFd) {
+    if (folderFd >= 0) {
+        // The quick way for a banner in a folder being listed, where the listing has just
+        // seen a regular file: one read into a buffer on the stack, decoded only when it holds
+        // exactly a banner, all its pixels in what was read. Anything else (a larger file, a
+        // special file swapped in meanwhile, which reads nothing or fills the buffer, any
+        // other picture) is read again the careful way below, with its checks and messages.
+        char buffer[4096];
+        const char* name = path.c_str() + (path.rfind('/') + 1);
+        FileHandle file(::openat(folderFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+        ssize_t n = -1;
+        if (file.get() >= 0) {
+            do n = ::read(file.get(), buffer, sizeof buffer);
+            while (n < 0 && errno == EINTR);
+        }
+        QRgb pixels[kBannerWidth * kBannerHeight];
+        if (n > 0 && n < ssize_t(sizeof buffer) && DecodeBanner(buffer, size_t(n), pixels))
+            return ImageOfBanner(pixels);
+    }
     QImage picture = DecodePicture(ReadRegularFile(path, folderFd));
     if (picture.isNull())
         throw RuntimeError(errInvalidPicture,

@@ -2,6 +2,7 @@
 // deletion that never touches a read-only file, and picture loading that never hangs.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,8 +52,8 @@ TEST(FolderTest, EnumeratesRegularFilesAndLinksToThemOnly) {
     std::map<std::string, uint64_t> seen;
     FsFile file;
     while (opened->NextFile(file)) {
-        EXPECT_EQ(file.Path(), folder / file.Name());
-        seen[file.Name()] = file.Size();
+        EXPECT_EQ(file.Path(), folder / std::string(file.Name()));
+        seen[std::string(file.Name())] = file.Size();
     }
     EXPECT_EQ(seen, (std::map<std::string, uint64_t>{{"a.bmp", 1}, {"b.txt", 2}, {"link", 1}}));
     EXPECT_EQ(ErrorNumberOf([&] { fso.GetFolder(folder / "missing"); }), errPathNotFound);
@@ -112,12 +113,23 @@ TEST(LoadPictureTest, ReadsBannersAndRefusesWhatIsNotAPicture) {
     folder.Write("text.bmp", QByteArray(1174, 'x'));
     ::mkfifo((folder / "pipe.bmp").c_str(), 0644);
 
-    QImage picture = LoadPicture(folder / "good.bmp");
-    EXPECT_EQ(picture.size(), QSize(12, 8));
-    EXPECT_EQ(picture.convertToFormat(QImage::Format_ARGB32_Premultiplied), BannerPicture(6));
-    EXPECT_EQ(ErrorNumberOf([&] { LoadPicture(folder / "text.bmp"); }), errInvalidPicture);
-    EXPECT_EQ(ErrorNumberOf([&] { LoadPicture(folder / "pipe.bmp"); }), errPathFileAccess);
-    EXPECT_EQ(ErrorNumberOf([&] { LoadPicture(folder / "none.bmp"); }), errFileNotFound);
+    QImage other(3, 2, QImage::Format_RGB32);
+    other.fill(Qt::red);
+    other.save(QString::fromStdString(folder / "small.bmp"), "BMP");  // a picture, not a banner
+
+    // By path alone, and by name within the open folder as a scan reads them: the same.
+    int folderFd = ::open(folder.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folderFd, 0);
+    for (int fd : {-1, folderFd}) {
+        QImage picture = LoadPicture(folder / "good.bmp", fd);
+        EXPECT_EQ(picture.size(), QSize(12, 8));
+        EXPECT_EQ(picture.convertToFormat(QImage::Format_ARGB32_Premultiplied), BannerPicture(6));
+        EXPECT_EQ(LoadPicture(folder / "small.bmp", fd).convertToFormat(QImage::Format_RGB32), other) << fd;
+        EXPECT_EQ(ErrorNumberOf([&] { LoadPicture(folder / "text.bmp", fd); }), errInvalidPicture) << fd;
+        EXPECT_EQ(ErrorNumberOf([&] { LoadPicture(folder / "pipe.bmp", fd); }), errPathFileAccess) << fd;
+        EXPECT_EQ(ErrorNumberOf([&] { LoadPicture(folder / "none.bmp", fd); }), errFileNotFound) << fd;
+    }
+    ::close(folderFd);
 }
 
 }  // namespace
