@@ -109,6 +109,18 @@ std::string_view StemOf(const std::string& key) {
 
 QString TextFromKey(const std::string& key) { return DisplayName(StemOf(key)); }
 
+bool TextMatchesKey(const QString& text, const std::string& key) {
+    std::string_view stem = StemOf(key);
+    if (std::all_of(stem.begin(), stem.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        // ASCII: each byte is one character, compared without making the text.
+        if (text.size() != qsizetype(stem.size())) return false;
+        for (size_t i = 0; i < stem.size(); ++i)
+            if (text[qsizetype(i)].unicode() != char16_t(stem[i])) return false;
+        return true;
+    }
+    return text == DisplayName(stem);
+}
+
 }  // namespace
 
 QString ListEntry::Text() const { return hasOwnText ? ownText : TextFromKey(key); }
@@ -134,7 +146,7 @@ uint32_t ListItemsModel::Add(const std::string& key, const QString& text, const 
         throw RuntimeError(errKeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"")
                                                 .arg(DisplayName(key)));
     }
-    if (text != TextFromKey(key)) {
+    if (!TextMatchesKey(text, key)) {
         entry.ownText = text;
         entry.hasOwnText = true;
     }
