@@ -107,7 +107,12 @@ bool FsFolder::NextFile(FsFile& file) {
         struct stat st {};
         if (::fstatat(::dirfd(dir), name, &st, 0) != 0) continue;  // dangling link, or gone
         if (!S_ISREG(st.st_mode)) continue;
-        file = FsFile(JoinPath(path_, name), static_cast<uint64_t>(st.st_size), ::dirfd(dir));
+        // The path is written over the previous file's, reusing its memory.
+        file.path_.assign(path_);
+        if (file.path_.empty() || file.path_.back() != '/') file.path_ += '/';
+        file.path_ += name;
+        file.size_ = static_cast<uint64_t>(st.st_size);
+        file.folderFd_ = ::dirfd(dir);
         return true;
     }
 }

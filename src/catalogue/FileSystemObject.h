@@ -29,6 +29,7 @@ public:
     void SetName(const std::string& name);
 
 private:
+    friend class FsFolder;
     std::string path_;
     uint64_t size_ = 0;
     int folderFd_ = -1;

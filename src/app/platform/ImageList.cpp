@@ -42,8 +42,8 @@ ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) 
     }
     // One look in the index both checks the key and takes it.
     const uint32_t number = list_->count_;
-    auto [at, added] = list_->pictures_.try_emplace(key, number);
-    if (!added) throw KeyTaken(key);
+    if (list_->pictures_.count(std::string_view(key))) throw KeyTaken(key);
+    auto [at, added] = list_->pictures_.try_emplace(list_->StoreKey(key), number);
     try {
         QImage stored = picture;
         if (stored.size() != QSize(list_->width_, list_->height_))
@@ -65,13 +65,15 @@ ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) 
         throw;
     }
     ++list_->count_;
-    list_->lastKey_ = &at->first;
+    list_->lastKey_ = at->first;
     return ListImage(list_, key);
 }
 
 void ImageList::Images::Clear() {
     list_->pictures_.clear();
-    list_->lastKey_ = nullptr;
+    list_->lastKey_ = {};
+    list_->keyBlocks_.clear();
+    list_->keyBlockUsed_ = kKeyBlock;
     list_->blocks_.clear();
     list_->count_ = 0;
     emit list_->Changed();
@@ -88,8 +90,24 @@ QRgb* ImageList::Pixels(uint32_t number) const {
     return blocks_[number / kBlock].get() + size_t(number % kBlock) * width_ * height_;
 }
 
+std::string_view ImageList::StoreKey(std::string_view key) {
+    if (key.size() > kKeyBlock) {  // a key of its own size
+        keyBlocks_.insert(keyBlocks_.begin(), std::make_unique_for_overwrite<char[]>(key.size()));
+        std::memcpy(keyBlocks_.front().get(), key.data(), key.size());
+        return std::string_view(keyBlocks_.front().get(), key.size());
+    }
+    if (kKeyBlock - keyBlockUsed_ < key.size()) {
+        keyBlocks_.push_back(std::make_unique_for_overwrite<char[]>(kKeyBlock));
+        keyBlockUsed_ = 0;
+    }
+    char* at = keyBlocks_.back().get() + keyBlockUsed_;
+    if (!key.empty()) std::memcpy(at, key.data(), key.size());
+    keyBlockUsed_ += key.size();
+    return std::string_view(at, key.size());
+}
+
 QImage ImageList::Find(const std::string& key) const {
-    auto it = pictures_.find(key);
+    auto it = pictures_.find(std::string_view(key));
     if (it == pictures_.end()) return QImage();
     return QImage(reinterpret_cast<const uchar*>(Pixels(it->second)), width_, height_,
                   width_ * int(sizeof(QRgb)), QImage::Format_ARGB32_Premultiplied);
@@ -97,11 +115,11 @@ QImage ImageList::Find(const std::string& key) const {
 
 void ImageList::Rekey(const std::string& from, const std::string& to) {
     if (from == to) return;
-    if (pictures_.count(to)) throw KeyTaken(to);
-    lastKey_ = nullptr;
-    auto node = pictures_.extract(from);
+    if (pictures_.count(std::string_view(to))) throw KeyTaken(to);
+    lastKey_ = {};
+    auto node = pictures_.extract(std::string_view(from));
     if (node.empty()) throw NoSuchKey(from);
-    node.key() = to;
+    node.key() = StoreKey(to);  // the old key's bytes stay unused until the list is cleared
     pictures_.insert(std::move(node));
     emit Changed();
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -52,7 +53,7 @@ public:
     Images& ListImages() { return images_; }
 
     bool Has(const std::string& key) const {
-        return (lastKey_ && *lastKey_ == key) || pictures_.count(key) != 0;
+        return (!lastKey_.empty() && lastKey_ == key) || pictures_.count(std::string_view(key)) != 0;
     }
     // The picture under `key` (a null image when there is none), for painting at once: it
     // shows the list's own pixels and lives no longer than the list's next Clear.
@@ -74,11 +75,17 @@ private:
 
     int width_;
     int height_;
-    std::unordered_map<std::string, uint32_t> pictures_;  // key -> picture number
+    // Keys are kept side by side too, in blocks that never move; the index refers to them.
+    std::string_view StoreKey(std::string_view key);
+    static constexpr size_t kKeyBlock = 64 * 1024;
+
+    std::unordered_map<std::string_view, uint32_t> pictures_;  // key -> picture number
+    std::vector<std::unique_ptr<char[]>> keyBlocks_;
+    size_t keyBlockUsed_ = kKeyBlock;
     std::vector<std::unique_ptr<QRgb[]>> blocks_;
     uint32_t count_ = 0;
     // The key of the picture added last, the one an entry added next usually shows.
-    const std::string* lastKey_ = nullptr;
+    std::string_view lastKey_;
     Images images_{this};
 };
 

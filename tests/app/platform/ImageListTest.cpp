@@ -26,17 +26,25 @@ TEST(ImageListTest, KeysAreUniqueAndATakenKeyChangesNothing) {
 
 TEST(ImageListTest, ManyPicturesKeepTheirOwnPixelsAndAPictureHandedOutOutlivesClear) {
     ImageList list(12, 8);
-    const int count = 2500;  // across several of the store's blocks
-    for (int i = 0; i < count; ++i) list.ListImages().Add("k" + std::to_string(i), BannerPicture(i % 1000));
+    const int count = 2500;  // across several of the store's blocks, for pictures and keys
+    auto key = [](int i) { return std::string(200, 'k') + std::to_string(i); };
+    for (int i = 0; i < count; ++i) list.ListImages().Add(key(i), BannerPicture(i % 1000));
+    const std::string huge(100000, 'h');  // longer than a block of keys
+    list.ListImages().Add(huge, BannerPicture(5));
+    list.ListImages()(key(3)).SetKey("renamed");
+    EXPECT_TRUE(list.Has("renamed"));
+    EXPECT_FALSE(list.Has(key(3)));
+    EXPECT_EQ(list.ListImages()(huge).Picture(), BannerPicture(5));
     for (int i : {0, 1023, 1024, 2047, 2048, count - 1}) {
-        QImage shown = list.Find("k" + std::to_string(i));
+        QImage shown = list.Find(key(i));
         EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32), BannerPicture(i % 1000).convertToFormat(QImage::Format_ARGB32)) << i;
     }
-    QImage kept = list.ListImages()("k7").Picture();
+    QImage kept = list.ListImages()(key(7)).Picture();
     list.ListImages().Clear();
     list.ListImages().Add("other", BannerPicture(999));
     EXPECT_EQ(kept, BannerPicture(7)) << "a picture handed out is the caller's own";
-    EXPECT_TRUE(list.Find("k7").isNull());
+    EXPECT_TRUE(list.Find(key(7)).isNull());
+    EXPECT_EQ(list.ListImages().Count(), 1);
     EXPECT_EQ(ErrorNumberOf([&] { list.ListImages().Add("null", QImage()); }), errInvalidPicture);
 }
 
