@@ -242,7 +242,10 @@ void ListItemsModel::SetIcons(uint32_t slot, const std::string* icon, const std:
     if (icon) entry.otherIcons->first = *icon;
     if (smallIcon) entry.otherIcons->second = *smallIcon;
     if (entry.otherIcons->first == entry.key && entry.otherIcons->second == entry.key) entry.otherIcons.reset();
-    EmitChanged(slot);
+    // Only the picture changed, which never changes an entry's size: the views repaint the
+    // entry rather than hear of changed data, on which a list lays out all its entries again.
+    QModelIndex index = IndexOfSlot(slot);
+    if (index.isValid()) emit PictureChanged(index);
 }
 
 QModelIndex ListItemsModel::IndexOfSlot(uint32_t slot) const {

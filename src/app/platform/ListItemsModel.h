@@ -89,6 +89,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
+signals:
+    // The entry at `index` shows another picture.
+    void PictureChanged(const QModelIndex& index);
+
 private:
     void ScheduleSort();
     bool Before(std::string_view naturalA, uint32_t a, std::string_view naturalB, uint32_t b) const;

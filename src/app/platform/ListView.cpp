@@ -161,6 +161,8 @@ ListView::ListView(QWidget* parent)
         editing_ = std::make_pair(slot, model_->Entry(slot).generation);
     };
     model_->onEdited = [this](uint32_t slot, const QString& text) { return CommitEdit(slot, text); };
+    connect(model_, &ListItemsModel::PictureChanged, this,
+            [this](const QModelIndex& index) { ActiveView()->update(index); });
 
     move(0, 0);
     SetView(lvwIcon);

@@ -2,6 +2,7 @@
 // picture keys checked against the bound image lists, and the end of an in-place edit.
 
 #include <QApplication>
+#include <QPaintEvent>
 #include <QTreeView>
 #include <QItemSelectionModel>
 #include <QHeaderView>
@@ -278,6 +279,42 @@ TEST_F(ListViewTest, TextsArePaintedInTheirStateColoursAndFollowTheirChanges) {
         EXPECT_NE(textArea("Beta"), before) << "a changed text is painted anew, mode " << mode;
         list->ListItems()("/f/b").SetText("Beta");
     }
+}
+
+TEST_F(ListViewTest, AnEntryGivenAnotherPictureIsPaintedAgainWithIt) {
+    Bind();
+    window.resize(400, 300);
+    window.show();
+    QImage red(12, 8, QImage::Format_ARGB32_Premultiplied);
+    red.fill(Qt::red);
+    QImage blue = red;
+    blue.fill(Qt::blue);
+    pictures.ListImages().Add("/pictures/red", red);
+    pictures.ListImages().Add("/pictures/blue", blue);
+    ListItem item = list->ListItems().Add("/f/a", "a", "/pictures/red", "/pictures/red");
+    list->SetView(lvwSmallIcon);
+    QCoreApplication::processEvents();
+    QAbstractItemView* view = list->ActiveView();
+
+    // The view repaints the entry: a paint event covering it reaches the view.
+    struct PaintWatch : QObject {
+        QRegion painted;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } watch;
+    view->viewport()->installEventFilter(&watch);
+    item.SetSmallIcon("/pictures/blue");
+    QCoreApplication::processEvents();
+    const QRect entry = view->visualRect(view->model()->index(0, 0));
+    EXPECT_TRUE(watch.painted.contains(entry)) << "no repaint of the entry";
+    QImage shot = view->viewport()->grab(entry).toImage();
+    bool blueShown = false;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) blueShown = blueShown || shot.pixelColor(x, y) == QColor(Qt::blue);
+    EXPECT_TRUE(blueShown);
+    view->viewport()->removeEventFilter(&watch);
 }
 
 // The end of an in-place edit on a shown list, with real keys.
