@@ -60,10 +60,7 @@ int RenameNoReplaceFallback(const char* from, const char* to) {
 
 }  // namespace
 
-std::string_view FsFile::Name() const {
-    const size_t slash = path_.rfind('/');
-    return slash == std::string::npos ? std::string_view(path_) : std::string_view(path_).substr(slash + 1);
-}
+std::string_view FsFile::Name() const { return BaseNameView(path_); }
 
 void FsFile::SetName(const std::string& name) {
     if (name.find('/') != std::string::npos) throw BadName(name, "a name cannot contain \"/\"");
@@ -107,10 +104,7 @@ bool FsFolder::NextFile(FsFile& file) {
         struct stat st {};
         if (::fstatat(::dirfd(dir), name, &st, 0) != 0) continue;  // dangling link, or gone
         if (!S_ISREG(st.st_mode)) continue;
-        // The path is written over the previous file's, reusing its memory.
-        file.path_.assign(path_);
-        if (file.path_.empty() || file.path_.back() != '/') file.path_ += '/';
-        file.path_ += name;
+        JoinPathInto(file.path_, path_, name);  // over the previous file's path, reusing its memory
         file.size_ = static_cast<uint64_t>(st.st_size);
         file.folderFd_ = ::dirfd(dir);
         return true;

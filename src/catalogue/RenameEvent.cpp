@@ -14,9 +14,8 @@ namespace {
 // The file name an edited text stands for. A text the user left as the current name shows
 // keeps that name's own bytes, so a name that is not valid UTF-8 survives an edit that did
 // not change it; any other text is taken as UTF-8.
-std::string EditedFileName(const QString& text, const std::string& currentName) {
-    std::string stem = currentName.size() >= 4 ? currentName.substr(0, currentName.size() - 4)
-                                               : currentName;
+std::string EditedFileName(const QString& text, std::string_view currentName) {
+    std::string stem(currentName.size() >= 4 ? currentName.substr(0, currentName.size() - 4) : currentName);
     if (DisplayName(stem) != text) stem = NameFromText(text);
     return stem + ".bmp";
 }
@@ -33,7 +32,7 @@ void FrmMain::lvwBanners_AfterLabelEdit(int16_t& Cancel, const QString& NewStrin
     try {
         FileSystemObject fso;
         FsFile file = fso.GetFile(key);
-        const std::string newName = EditedFileName(NewString, std::string(file.Name()));
+        const std::string newName = EditedFileName(NewString, file.Name());
         if (file.Name() == newName) return;
         file.SetName(newName);
         ilsMain->ListImages()(key).SetKey(file.Path());

@@ -102,8 +102,7 @@ void SortByChunks(It begin, It end, size_t at, const KeyOf& keyOf, const Before&
 
 // The file name in `key` without its last four characters.
 std::string_view StemOf(const std::string& key) {
-    std::string_view name = key;
-    name.remove_prefix(std::min(name.size(), key.rfind('/') + 1));
+    std::string_view name = BaseNameView(key);
     return name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
 }
 

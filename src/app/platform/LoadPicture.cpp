@@ -42,12 +42,24 @@ private:
     int fd_;
 };
 
-QByteArray ReadRegularFile(const std::string& path, int folderFd) {
-    // O_NONBLOCK: opening a FIFO must not wait for a writer. In an open folder the file is
-    // found by its name alone, without walking the whole path again.
+// Opens the file for reading. O_NONBLOCK: opening a FIFO must not wait for a writer. In an
+// open folder the file is found by its name alone, without walking the whole path again.
+int OpenForReading(const std::string& path, int folderFd) {
     const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
-    FileHandle file(folderFd >= 0 ? ::openat(folderFd, BaseName(path).c_str(), flags)
-                                  : ::open(path.c_str(), flags));
+    if (folderFd < 0) return ::open(path.c_str(), flags);
+    return ::openat(folderFd, path.c_str() + (path.size() - BaseNameView(path).size()), flags);
+}
+
+QImage ImageOfBanner(const QRgb* pixels) {
+    QImage picture(kBannerWidth, kBannerHeight, QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull()) return picture;
+    for (int y = 0; y < kBannerHeight; ++y)
+        std::memcpy(picture.scanLine(y), pixels + y * kBannerWidth, sizeof(QRgb) * kBannerWidth);
+    return picture;
+}
+
+QByteArray ReadRegularFile(const std::string& path, int folderFd) {
+    FileHandle file(OpenForReading(path, folderFd));
     if (file.get() < 0) throw ErrorFromErrno(errno, path);
     struct stat st {};
     if (::fstat(file.get(), &st) != 0) throw ErrorFromErrno(errno, path);
@@ -143,18 +155,6 @@ QImage DecodePictureWithReader(const QByteArray& bytes) {
     return picture;
 }
 
-namespace {
-
-QImage ImageOfBanner(const QRgb* pixels) {
-    QImage picture(kBannerWidth, kBannerHeight, QImage::Format_ARGB32_Premultiplied);
-    if (picture.isNull()) return picture;
-    for (int y = 0; y < kBannerHeight; ++y)
-        std::memcpy(picture.scanLine(y), pixels + y * kBannerWidth, sizeof(QRgb) * kBannerWidth);
-    return picture;
-}
-
-}  // namespace
-
 QImage DecodePicture(const QByteArray& bytes) {
     QRgb pixels[kBannerWidth * kBannerHeight];
     if (!DecodeBanner(bytes.constData(), size_t(bytes.size()), pixels))
@@ -170,8 +170,7 @@ QImage LoadPicture(const std::string& path, int folderFd) {
         // special file swapped in meanwhile, which reads nothing or fills the buffer, any
         // other picture) is read again the careful way below, with its checks and messages.
         char buffer[4096];
-        const char* name = path.c_str() + (path.rfind('/') + 1);
-        FileHandle file(::openat(folderFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+        FileHandle file(OpenForReading(path, folderFd));
         ssize_t n = -1;
         if (file.get() >= 0) {
             do n = ::read(file.get(), buffer, sizeof buffer);

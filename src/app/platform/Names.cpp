@@ -13,15 +13,22 @@ std::string NameFromText(const QString& text) {
     return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
 }
 
-std::string BaseName(std::string_view path) {
+std::string_view BaseNameView(std::string_view path) {
     size_t slash = path.rfind('/');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string BaseName(std::string_view path) { return std::string(BaseNameView(path)); }
+
+void JoinPathInto(std::string& out, std::string_view folder, std::string_view name) {
+    out.assign(folder);
+    if (out.empty() || out.back() != '/') out += '/';
+    out += name;
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
-    std::string path(folder);
-    if (path.empty() || path.back() != '/') path += '/';
-    path += name;
+    std::string path;
+    JoinPathInto(path, folder, name);
     return path;
 }
 

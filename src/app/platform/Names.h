@@ -14,10 +14,13 @@ QString DisplayName(std::string_view bytes);
 // The bytes of a name the user typed.
 std::string NameFromText(const QString& text);
 
-// The last path component (everything after the last '/').
+// The last path component (everything after the last '/'): a view into `path`, and a copy.
+std::string_view BaseNameView(std::string_view path);
 std::string BaseName(std::string_view path);
 
-// `folder` joined with `name` by exactly one '/'.
+// `folder` joined with `name` by exactly one '/': written over `out` (reusing its memory),
+// and returned.
+void JoinPathInto(std::string& out, std::string_view folder, std::string_view name);
 std::string JoinPath(std::string_view folder, std::string_view name);
 
 }  // namespace talvane
