@@ -23,8 +23,9 @@ void FrmMain::mnuDelete_Click() {
     } catch (const RuntimeError& error) {
         MsgBox(QStringLiteral("Error deleting file: ") + error.Description(), vbOKOnly | vbCritical,
                AppTitle());
-        // A file that is already gone leaves the list as if the deletion had worked.
-        if (error.Number() == errFileNotFound) RemoveBanner(key);
+        // A file that is already gone leaves the list as if the deletion had worked (if its
+        // entry is still there to take out).
+        if (error.Number() == errFileNotFound) ResumeNext([&] { RemoveBanner(key); });
     }
 }
 

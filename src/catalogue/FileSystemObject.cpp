@@ -1,5 +1,7 @@
 #include "catalogue/FileSystemObject.h"
 
+#include <QStringDecoder>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -15,47 +17,81 @@ namespace talvane {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 RuntimeError BadName(const std::string& name, const char* why) {
     return RuntimeError(errBadFileName,
                         QStringLiteral("Bad file name (%1): \"%2\"").arg(why, DisplayName(name)));
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat x {}, y {};
-    return ::lstat(a.c_str(), &x) == 0 && ::lstat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev &&
-           x.st_ino == y.st_ino;
+bool NameExists(int folderFd, const std::string& name) {
+    struct stat st {};
+    return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// Whether the folder holds an entry spelt exactly `name`, byte for byte. (A folder that
+// ignores letter case finds a name under any spelling; its listing has the one it keeps.)
+bool ListsExactly(int folderFd, const std::string& name) {
+    int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return true;  // cannot tell: taken, to be safe
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return true;
+    }
+    bool found = false;
+    while (struct dirent* entry = ::readdir(dir)) {
+        if (name == entry->d_name) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+// Two names that differ in letter case alone.
+bool DifferInCaseOnly(const std::string& a, const std::string& b) {
+    if (a == b) return false;
+    QStringDecoder decodeA(QStringDecoder::Utf8), decodeB(QStringDecoder::Utf8);
+    const QString textA = decodeA(QByteArrayView(a.data(), qsizetype(a.size())));
+    const QString textB = decodeB(QByteArrayView(b.data(), qsizetype(b.size())));
+    if (!decodeA.hasError() && !decodeB.hasError()) return textA.compare(textB, Qt::CaseInsensitive) == 0;
+    // Not text: ASCII letters only.
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
 }
 
 // For file systems without an atomic no-replace rename: a hard link fails when the name is
 // taken; without hard links, an exclusively created placeholder reserves the name first.
-int RenameNoReplaceFallback(const char* from, const char* to) {
-    if (::link(from, to) == 0) {
-        if (::unlink(from) != 0) {
+int RenameNoReplaceFallback(int folderFd, const char* from, const char* to) {
+    if (::linkat(folderFd, from, folderFd, to, 0) == 0) {
+        if (::unlinkat(folderFd, from, 0) != 0) {
             int err = errno;
-            ::unlink(to);
+            ::unlinkat(folderFd, to, 0);
             errno = err;
             return -1;
         }
         return 0;
     }
     if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK) return -1;
-    int fd = ::open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int fd = ::openat(folderFd, to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) return -1;
     ::close(fd);
-    if (::rename(from, to) != 0) {
+    if (::renameat(folderFd, from, folderFd, to) != 0) {
         int err = errno;
-        ::unlink(to);
+        ::unlinkat(folderFd, to, 0);
         errno = err;
         return -1;
     }
     return 0;
+}
+
+int RenameNoReplace(int folderFd, const char* from, const char* to) {
+    int rc = ::renameat2(folderFd, from, folderFd, to, RENAME_NOREPLACE);
+    if (rc != 0 && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP))
+        rc = RenameNoReplaceFallback(folderFd, from, to);
+    return rc;
 }
 
 }  // namespace
@@ -68,19 +104,20 @@ void FsFile::SetName(const std::string& name) {
     if (name.empty() || name == "." || name == "..") throw BadName(name, "not a file name");
     if (name.size() > NAME_MAX) throw BadName(name, "the name is too long");
 
-    std::string target = JoinPath(FolderOf(path_), name);
+    std::string target = JoinPath(FolderPart(path_), name);
     if (target == path_) return;
-    int rc = ::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
-    if (rc != 0 && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP))
-        rc = RenameNoReplaceFallback(path_.c_str(), target.c_str());
-    if (rc != 0 && errno == EEXIST && SameFile(path_, target)) {
-        // Only the case of the name changes on a case-insensitive file system.
-        rc = ::rename(path_.c_str(), target.c_str());
+    const std::string from(Name());
+    int rc = RenameNoReplace(folderFd_, from.c_str(), name.c_str());
+    int err = rc == 0 ? 0 : errno;
+    if (err == EEXIST && DifferInCaseOnly(from, name) && !ListsExactly(folderFd_, name)) {
+        // The new spelling is taken by the file itself: the folder ignores letter case. (A
+        // second link spelt that way would be listed under it.)
+        rc = ::renameat(folderFd_, from.c_str(), folderFd_, name.c_str());
+        err = rc == 0 ? 0 : errno;
     }
-    if (rc != 0) {
-        int err = errno;
-        throw ErrorFromErrno(err, err == EEXIST ? target : path_);
-    }
+    if (err == ENOENT && NameExists(folderFd_, from))
+        throw BadName(name, "the file system does not accept it");  // the file is still there
+    if (err != 0) throw ErrorFromErrno(err, err == EEXIST ? target : path_);
     path_ = std::move(target);
 }
 
@@ -101,10 +138,15 @@ bool FsFolder::NextFile(FsFile& file) {
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
         if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
             continue;  // folders, FIFOs, sockets and devices are not files to list
-        struct stat st {};
-        if (::fstatat(::dirfd(dir), name, &st, 0) != 0) continue;  // dangling link, or gone
-        if (!S_ISREG(st.st_mode)) continue;
         JoinPathInto(file.path_, path_, name);  // over the previous file's path, reusing its memory
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), name, &st, 0) != 0) {
+            // Gone since it was listed, or a link that leads nowhere: not a file to list. Any
+            // other failure means the folder's files cannot be looked at: the scan fails.
+            if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) continue;
+            throw ErrorFromErrno(errno, file.path_);
+        }
+        if (!S_ISREG(st.st_mode)) continue;
         file.size_ = static_cast<uint64_t>(st.st_size);
         file.folderFd_ = ::dirfd(dir);
         return true;
@@ -118,10 +160,18 @@ std::unique_ptr<FsFolder> FileSystemObject::GetFolder(const std::string& path) {
 }
 
 FsFile FileSystemObject::GetFile(const std::string& path) {
+    auto folder = std::make_shared<UniqueFd>(OpenFolderOf(path));
+    if (folder->get() < 0) throw ErrorFromErrno(errno, path);
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) throw ErrorFromErrno(errno, path);
+    if (::fstatat(folder->get(), std::string(BaseNameView(path)).c_str(), &st, 0) != 0)
+        throw ErrorFromErrno(errno, path);
     if (S_ISDIR(st.st_mode)) throw ErrorFromErrno(ENOENT, path);
-    return FsFile(path, static_cast<uint64_t>(st.st_size));
+    FsFile file;
+    file.path_ = path;
+    file.size_ = static_cast<uint64_t>(st.st_size);
+    file.folderFd_ = folder->get();
+    file.ownFolder_ = std::move(folder);
+    return file;
 }
 
 }  // namespace talvane

@@ -1,38 +1,44 @@
 #pragma once
 // The file-system objects the catalogue works with: a folder and the files lying directly in
 // it, each with its name, full path and size, and renaming a file within its folder. Names
-// and paths are the bytes the file system holds.
+// and paths are the bytes the file system holds. A file is reached through its open folder by
+// its name alone, so a path longer than the system takes is no obstacle.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "app/platform/FolderFd.h"
+
 namespace talvane {
 
 class FsFile {
 public:
     FsFile() = default;
-    FsFile(std::string path, uint64_t size, int folderFd = -1)
-        : path_(std::move(path)), size_(size), folderFd_(folderFd) {}
 
     const std::string& Path() const { return path_; }
     // The last part of the path (a view into it: valid while the file object is).
     std::string_view Name() const;
     uint64_t Size() const { return size_; }
-    // The folder the file was found in, while it is being enumerated (otherwise -1).
+    // The open folder the file lies in.
     int FolderFd() const { return folderFd_; }
 
     // Renames the file within its folder. The new name must be a single valid name (no '/',
-    // no NUL, not too long: errBadFileName). An existing file of that name is never replaced,
-    // not even by one created a moment before: errFileAlreadyExists.
+    // no NUL, not too long, accepted by the file system: errBadFileName). A file of that name
+    // is never replaced, not even one created a moment before, nor another link to this same
+    // file: errFileAlreadyExists. Only a change of letter case alone, on a file system that
+    // takes both spellings for one file, renames the file onto a name it already answers to.
+    // errFileNotFound only when the file itself is gone.
     void SetName(const std::string& name);
 
 private:
     friend class FsFolder;
+    friend class FileSystemObject;
     std::string path_;
     uint64_t size_ = 0;
     int folderFd_ = -1;
+    std::shared_ptr<UniqueFd> ownFolder_;  // the folder, when the file was not found by a listing
 };
 
 // An open folder, enumerated once, in the file system's order.
@@ -44,7 +50,9 @@ public:
 
     const std::string& Path() const { return path_; }
     // The next file lying directly in the folder: regular files, and symbolic links to
-    // them. Sub-folders, special files and dangling links are passed over. False at the end.
+    // them. Sub-folders, special files, dangling links and files gone since the listing are
+    // passed over; a file that cannot be looked at fails (its error, naming it). False at
+    // the end.
     bool NextFile(FsFile& file);
 
 private:

@@ -20,6 +20,12 @@ std::string EditedFileName(const QString& text, std::string_view currentName) {
     return stem + ".bmp";
 }
 
+ListItem FindItem(ListView& list, const std::string& key) {
+    ListItem item;
+    ResumeNext([&] { item = list.ListItems()(key); });
+    return item;
+}
+
 }  // namespace
 
 void FrmMain::lvwBanners_AfterLabelEdit(int16_t& Cancel, const QString& NewString) {
@@ -34,16 +40,25 @@ void FrmMain::lvwBanners_AfterLabelEdit(int16_t& Cancel, const QString& NewStrin
         FsFile file = fso.GetFile(key);
         const std::string newName = EditedFileName(NewString, file.Name());
         if (file.Name() == newName) return;
+        ListImage picture = ilsMain->ListImages()(key);  // found before the disk is touched
         file.SetName(newName);
-        ilsMain->ListImages()(key).SetKey(file.Path());
-        item.SetKey(file.Path());
+        // From here on nothing may fail: the file has its new name, and the list shows it.
+        // Whatever still goes by the new path belongs to a file that was gone (the rename
+        // never replaces one): an entry whose file was deleted behind the list's back, or
+        // the picture a removed entry left in the store.
+        const std::string& newKey = file.Path();
+        if (ListItem stale = FindItem(*lvwBanners, newKey); stale && !(stale == item)) RemoveBanner(newKey);
+        if (ilsMain->Has(newKey)) ilsMain->ListImages().Remove(newKey);
+        picture.SetKey(newKey);
+        item.SetKey(newKey);
         item.SetIcon(item.Key());
         item.SetSmallIcon(item.Key());
     } catch (const RuntimeError& error) {
         MsgBox(QStringLiteral("Error renaming file: ") + error.Description(), vbOKOnly | vbCritical,
                AppTitle());
         Cancel = 1;
-        if (error.Number() == errFileNotFound) RemoveBanner(key);
+        // A file that is gone takes its entry with it, if the entry is still there.
+        if (error.Number() == errFileNotFound) ResumeNext([&] { RemoveBanner(key); });
     }
 }
 

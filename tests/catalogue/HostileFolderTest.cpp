@@ -2,7 +2,10 @@
 // files of the right size that are not banners. Each is listed correctly or ends the scan
 // with a message; nothing hangs, crashes or changes a file.
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QRegularExpression>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -38,6 +41,29 @@ protected:
             EXPECT_EQ(Panel(1), "Loading Banners");
         }
         EXPECT_EQ(Main().ilsMain->ListImages().Count(), List().ListItems().Count());
+    }
+
+    void ExpectScanRefusedWithPermission(const std::string& file) {
+        ASSERT_EQ(desktop.boxes.size(), 1u) << "the scan of an unsearchable folder said nothing";
+        EXPECT_EQ(desktop.boxes[0].prompt,
+                  QString("Error loading banners: Permission denied: \"%1\"").arg(QString::fromStdString(file)));
+        EXPECT_EQ(Panel(1), "Loading Banners");
+        EXPECT_EQ(List().ListItems().Count(), 0);
+    }
+
+    // Runs the disabled test `name` of this program as the unprivileged user nobody, with
+    // `folder` in TALVANE_TEST_FOLDER; its exit code.
+    static int RunAsNobody(const char* name, const std::string& folder) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TALVANE_TEST_FOLDER", QString::fromStdString(folder));
+        env.insert("XDG_RUNTIME_DIR", "/tmp");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", QCoreApplication::applicationFilePath(),
+                                QString("--gtest_filter=%1").arg(name), "--gtest_also_run_disabled_tests"});
+        if (!child.waitForFinished(60000)) return -1;
+        return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
     }
 };
 
@@ -162,25 +188,78 @@ TEST_F(HostileFolderTest, AFolderThatCannotBeReadIsReportedOrListed) {
     ::chmod(locked.c_str(), 0755);
 }
 
-TEST_F(HostileFolderTest, PathsNearThePlatformLimitAreListed) {
+TEST_F(HostileFolderTest, BannersWhosePathsPassThePlatformLimitAreListedRenamedAndDeleted) {
     TempFolder folder;
     std::string path = folder.Path();
-    // Nest folders until the path is close to the 4096-byte limit.
+    // Nest folders until the folder's path is close to the 4096-byte limit; the banners'
+    // full paths then pass it.
     while (path.size() < 3800) {
         path += "/" + std::string(200, 'd');
         ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
     }
-    std::string name = std::string(4090 - path.size() - 1 - 4, 'b') + ".bmp";
-    std::string file = path + "/" + name;
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0);
-    QByteArray bytes = BannerBytes(2);
-    ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
-    ::close(fd);
+    const int at = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(at, 0);
+    auto names = [&] {
+        std::vector<std::string> found;
+        DIR* dir = ::opendir(path.c_str());
+        while (dirent* e = dir ? ::readdir(dir) : nullptr)
+            if (e->d_name[0] != '.') found.push_back(e->d_name);
+        if (dir) ::closedir(dir);
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    for (char c : {'a', 'b'}) {
+        int fd = ::openat(at, (std::string(250, c) + ".bmp").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        QByteArray bytes = BannerBytes(c);
+        ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+        ::close(fd);
+    }
     Start(path);
-    EXPECT_TRUE(desktop.boxes.empty());
-    ASSERT_EQ(List().ListItems().Count(), 1);
-    EXPECT_EQ(List().ListItems()(file).Key(), file);
+    ASSERT_EQ(List().ListItems().Count(), 2);
+    ASSERT_GT(KeyOf(QString(250, 'a')).size(), 4096u);
+
+    Click(QString(250, 'a'));
+    EXPECT_EQ(frmPreview().imgBanner->Picture(), BannerPicture('a'));
+    Press(Qt::Key_F2);
+    TypeIntoEditor(QString(240, 'c'));
+    Press(Qt::Key_Return);
+    Click(QString(250, 'b'));
+    desktop.answers = {vbYes};
+    Press(Qt::Key_Delete);
+
+    EXPECT_EQ(desktop.boxes.size(), 1u) << desktop.boxes.back().prompt.toStdString();
+    EXPECT_EQ(names(), std::vector<std::string>{std::string(240, 'c') + ".bmp"});
+    EXPECT_EQ(Texts(), std::vector<QString>{QString(240, 'c')});
+    for (const std::string& name : names()) ::unlinkat(at, name.c_str(), 0);  // beyond the reach of full paths
+    ::close(at);
+}
+
+TEST_F(HostileFolderTest, AFolderWhoseFilesCannotBeLookedAtFailsTheScanNamingTheFile) {
+    // A folder that may be read but not searched: its names are listed, its files cannot be
+    // looked at. The superuser is let through anyway, so the scan runs as nobody.
+    TempFolder parent;
+    const std::string locked = parent / "locked";
+    ::mkdir(locked.c_str(), 0755);
+    parent.WriteBanner("locked/Sun.bmp", 1);
+    ::chmod(parent.Path().c_str(), 0755);
+    ::chmod(locked.c_str(), 0444);
+    if (::geteuid() != 0) {
+        Start(locked);
+        ExpectScanRefusedWithPermission(locked + "/Sun.bmp");
+    } else {
+        EXPECT_EQ(RunAsNobody("HostileFolderTest.DISABLED_ScanOfAnUnsearchableFolder", locked), 0);
+    }
+    ::chmod(locked.c_str(), 0755);
+}
+
+// The half of the test above that runs as nobody, in a process of its own.
+TEST_F(HostileFolderTest, DISABLED_ScanOfAnUnsearchableFolder) {
+    const QByteArray locked = qgetenv("TALVANE_TEST_FOLDER");
+    ASSERT_FALSE(locked.isEmpty());
+    ASSERT_NE(::geteuid(), 0u);
+    Start(locked.toStdString());
+    ExpectScanRefusedWithPermission(locked.toStdString() + "/Sun.bmp");
 }
 
 }  // namespace

@@ -111,12 +111,18 @@ TEST_F(RenameTest, AnUnchangedTextRenamesOnlyAnUpperCaseExtension) {
 TEST_F(RenameTest, TheNameOfAnotherFileIsRefusedAndBothFilesStayIntact) {
     folder.Write("Taken.bmp", "not a banner, but someone's file");
     Start(folder.Path());
+    // Other links to the same file, made by another program: a name taken all the same.
+    ASSERT_EQ(::link((folder / "Sun.bmp").c_str(), (folder / "Link.bmp").c_str()), 0);
+    ASSERT_EQ(::link((folder / "Sun.bmp").c_str(), (folder / "SUN.bmp").c_str()), 0);
     auto before = Disk();
     Rename("Sun", "Moon");
     Rename("Sun", "Taken");
+    Rename("Sun", "Link");
+    Rename("Sun", "SUN");
 
     EXPECT_EQ(Disk(), before);
-    ASSERT_EQ(desktop.boxes.size(), 2u);
+    ASSERT_EQ(desktop.boxes.size(), 4u);
+    for (const auto& box : desktop.boxes) EXPECT_TRUE(box.prompt.startsWith("Error renaming file: File already exists"));
     EXPECT_EQ(desktop.boxes[0].prompt,
               QString("Error renaming file: File already exists: \"%1\"").arg(QString::fromStdString(folder / "Moon.bmp")));
     EXPECT_EQ(desktop.boxes[0].style, vbOKOnly | vbCritical);
@@ -188,25 +194,35 @@ TEST_F(RenameTest, ANameThatIsNotUtf8SurvivesAnUnchangedEditAndRenamesByteExact)
     EXPECT_TRUE(desktop.boxes.empty());
 }
 
-TEST_F(RenameTest, APictureLeftByADeletedEntryMakesReKeyingFailAfterTheFileWasRenamed) {
+TEST_F(RenameTest, ANameFreedByADeletionHereOrOutsideTakesTheRenameWithItsOwnPicture) {
+    folder.WriteBanner("Sky.bmp", 4);
     Start(folder.Path());
+    // Deleted here: the removed entry's picture is still in the store under that path.
     Click("Moon");
     desktop.answers = {vbYes};
     Press(Qt::Key_Delete);
-    ASSERT_FALSE(folder.Exists("Moon.bmp"));
-
     Rename("Sun", "Moon");
-    ASSERT_EQ(desktop.boxes.size(), 2u);
-    EXPECT_TRUE(desktop.boxes[1].prompt.startsWith("Error renaming file: Key is not unique in collection"));
-    // The file has its new name; the entry keeps its old key and text, and a later action on
-    // it finds its file gone.
-    EXPECT_EQ(folder.Read("Moon.bmp"), BannerBytes(1));
-    EXPECT_EQ(List().ListItems()(folder / "Sun.bmp").Text(), "Sun");
+    // Deleted outside: the list still shows an entry for it.
+    ::unlink((folder / "Sky.bmp").c_str());
+    Rename("Star", "Sky");
 
-    Rename("Sun", "Again");
-    EXPECT_TRUE(desktop.boxes.back().prompt.startsWith("Error renaming file: File not found"));
-    EXPECT_EQ(Texts(), std::vector<QString>{"Star"});
+    ASSERT_EQ(desktop.boxes.size(), 1u) << "only the question: " << desktop.boxes.back().prompt.toStdString();
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"Moon.bmp", "Sky.bmp"}));
     EXPECT_EQ(folder.Read("Moon.bmp"), BannerBytes(1));
+    EXPECT_EQ(folder.Read("Sky.bmp"), BannerBytes(3));
+    EXPECT_EQ(Texts(), (std::vector<QString>{"Moon", "Sky"}));
+    EXPECT_EQ(Panel(3), "2 Banners");
+    Click("Moon");
+    EXPECT_EQ(frmPreview().imgBanner->Picture(), BannerPicture(1));
+    Click("Sky");
+    EXPECT_EQ(frmPreview().imgBanner->Picture(), BannerPicture(3));
+
+    // Deleting what the list now calls Moon deletes the file shown as Moon, and only that.
+    Click("Moon");
+    desktop.answers = {vbYes};
+    Press(Qt::Key_Delete);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"Sky.bmp"});
+    EXPECT_EQ(folder.Read("Sky.bmp"), BannerBytes(3));
 }
 
 TEST_F(RenameTest, RenamingKeepsTheViewMode) {

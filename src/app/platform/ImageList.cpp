@@ -69,6 +69,14 @@ ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) 
     return ListImage(list_, key);
 }
 
+void ImageList::Images::Remove(const std::string& key) {
+    auto it = list_->pictures_.find(std::string_view(key));
+    if (it == list_->pictures_.end()) throw NoSuchKey(key);
+    if (list_->lastKey_ == it->first) list_->lastKey_ = {};
+    list_->pictures_.erase(it);  // its pixels and key bytes stay unused until the list is cleared
+    emit list_->Changed();
+}
+
 void ImageList::Images::Clear() {
     list_->pictures_.clear();
     list_->lastKey_ = {};

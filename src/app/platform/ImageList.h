@@ -42,6 +42,8 @@ public:
         // Adds `picture` (brought to the list's image size) under `key`; fails with
         // errKeyNotUnique when the key is taken.
         ListImage Add(const std::string& key, const QImage& picture);
+        // Removes the image under `key`; fails with errElementNotFound when there is none.
+        void Remove(const std::string& key);
         void Clear();
         int Count() const;
         // The image under `key`; fails with errElementNotFound when there is none.

@@ -1,17 +1,22 @@
 #include "app/platform/Kill.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/platform/FolderFd.h"
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
 
 namespace talvane {
 
 void Kill(const std::string& path) {
+    UniqueFd folder = OpenFolderOf(path);
+    if (folder.get() < 0) throw ErrorFromErrno(errno, path);
+    const std::string name = BaseName(path);
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) throw ErrorFromErrno(errno, path);
+    if (::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) throw ErrorFromErrno(errno, path);
     if (S_ISDIR(st.st_mode))
         throw RuntimeError(errPathFileAccess,
                            QStringLiteral("Path/File access error (a folder): \"%1\"")
@@ -20,7 +25,7 @@ void Kill(const std::string& path) {
         throw RuntimeError(errPathFileAccess,
                            QStringLiteral("Path/File access error (the file is read-only): \"%1\"")
                                .arg(DisplayName(path)));
-    if (::unlink(path.c_str()) != 0) throw ErrorFromErrno(errno, path);
+    if (::unlinkat(folder.get(), name.c_str(), 0) != 0) throw ErrorFromErrno(errno, path);
 }
 
 }  // namespace talvane

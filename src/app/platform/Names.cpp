@@ -20,6 +20,13 @@ std::string_view BaseNameView(std::string_view path) {
 
 std::string BaseName(std::string_view path) { return std::string(BaseNameView(path)); }
 
+std::string FolderPart(std::string_view path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) return ".";
+    if (slash == 0) return "/";
+    return std::string(path.substr(0, slash));
+}
+
 void JoinPathInto(std::string& out, std::string_view folder, std::string_view name) {
     out.assign(folder);
     if (out.empty() || out.back() != '/') out += '/';

@@ -17,6 +17,9 @@ std::string NameFromText(const QString& text);
 // The last path component (everything after the last '/'): a view into `path`, and a copy.
 std::string_view BaseNameView(std::string_view path);
 std::string BaseName(std::string_view path);
+// Everything before the last '/': the folder a path lies in ("." for a bare name, "/" at the
+// root).
+std::string FolderPart(std::string_view path);
 
 // `folder` joined with `name` by exactly one '/': written over `out` (reusing its memory),
 // and returned.
