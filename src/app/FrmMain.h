@@ -63,6 +63,7 @@ protected:
 private:
     void CreateControls();
     void CreateMenus();
+    void EndLabelEditFirst();
 };
 
 // The main window, loaded (hidden) when it is referred to while not loaded.

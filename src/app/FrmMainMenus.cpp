@@ -42,6 +42,7 @@ void FrmMain::CreateMenus() {
                           bool scans = false) {
         QAction* action = menu->addAction(caption);
         connect(action, &QAction::triggered, this, [this, handler, scans] {
+            EndLabelEditFirst();
             if (scans)
                 RunReportingScanFailure([&] { (this->*handler)(); });
             else
@@ -71,6 +72,7 @@ void FrmMain::CreateMenus() {
         action->setCheckable(true);
         action->setChecked(index == lvwSmallIcon);
         connect(action, &QAction::triggered, this, [this, index] {
+            EndLabelEditFirst();
             RunEventHandler([&] { mnuLView_Click(index); });
         });
         mnuLView[static_cast<size_t>(index)] = action;
@@ -81,6 +83,12 @@ void FrmMain::CreateMenus() {
         addAction(action);
     }
     installEventFilter(new KeyboardReturn(this));
+}
+
+void FrmMain::EndLabelEditFirst() {
+    // A command acts on the list as it is: an open in-place edit ends first, as a click
+    // elsewhere ends it, rather than while the command's own question is up.
+    RunEventHandler([&] { lvwBanners->EndLabelEdit(); });
 }
 
 void FrmMain::mnuNew_Click() { LoadBanners(""); }

@@ -1,5 +1,8 @@
 // File > Delete and the Del key: the question, the deletion, and what each failure leaves.
 
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,6 +119,28 @@ TEST_F(DeleteTest, ABannerThatIsALinkIsDeletedAsTheLinkAndItsTargetStays) {
     EXPECT_FALSE(folder.Exists("Link.bmp"));
     EXPECT_EQ(elsewhere.Read("Target.bmp"), BannerBytes(9));
     EXPECT_EQ(Panel(3), "3 Banners");
+}
+
+TEST_F(DeleteTest, DeleteChosenWithTheMouseDuringAnEditActsOnTheBannerAsTheEditLeftIt) {
+    StartWith("Sun");
+    Press(Qt::Key_F2);
+    TypeIntoEditor("Sunset");
+    // The mouse opens File and clicks Delete; the edit is still open when the command starts.
+    QMenuBar* bar = Main().menuBar;
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->actionGeometry(Main().mnuFile->menuAction()).center());
+    Flush();
+    ASSERT_TRUE(Main().mnuFile->isVisible());
+    ASSERT_NE(Editor(), nullptr);
+    desktop.answers = {vbYes};
+    QTest::mouseClick(Main().mnuFile, Qt::LeftButton, Qt::NoModifier,
+                      Main().mnuFile->actionGeometry(Main().mnuDelete).center());
+    Flush();
+
+    ASSERT_EQ(desktop.boxes.size(), 1u) << desktop.boxes.back().prompt.toStdString();
+    EXPECT_EQ(desktop.boxes[0].prompt, "You are sure you wish to delete the banner named Sunset.bmp?");
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"Moon.bmp", "Star.bmp"}));
+    EXPECT_EQ(Texts(), (std::vector<QString>{"Moon", "Star"}));
+    EXPECT_EQ(Panel(3), "2 Banners");
 }
 
 TEST_F(DeleteTest, RefreshAfterADeletionShowsTheSameList) {

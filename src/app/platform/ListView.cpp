@@ -156,7 +156,8 @@ ListView::ListView(QWidget* parent)
         if (DblClick) DblClick();
     };
     events_.editKey = [this] { StartLabelEdit(); };
-    events_.editStarted = [this](const QModelIndex& index) {
+    events_.editStarted = [this](const QModelIndex& index, QWidget* editor) {
+        editor_ = editor;
         uint32_t slot = ListItemsModel::SlotOf(index);
         editing_ = std::make_pair(slot, model_->Entry(slot).generation);
     };
@@ -309,6 +310,14 @@ void ListView::StartLabelEdit() {
     view->scrollTo(index);
     view->setFocus();
     view->edit(index);
+}
+
+void ListView::EndLabelEdit() {
+    if (!editor_ || editor_->isHidden()) return;
+    if (list_->viewport()->isAncestorOf(editor_))
+        list_->EndEdit(editor_);
+    else if (details_->viewport()->isAncestorOf(editor_))
+        details_->EndEdit(editor_);
 }
 
 bool ListView::CommitEdit(uint32_t slot, const QString& text) {

@@ -3,6 +3,7 @@
 // one of four modes (large icons, small icons, list, details), with in-place label editing,
 // its own click, double-click and after-label-edit events, and a string tag.
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -97,6 +98,9 @@ public:
     // Selects `item` (or nothing) and makes it the current entry.
     void SetSelectedItem(const ListItem& item);
     void StartLabelEdit();
+    // Ends an open in-place edit as a click elsewhere does, keeping its text (the edit's
+    // AfterLabelEdit runs now); nothing when no edit is open.
+    void EndLabelEdit();
     void AddColumnHeader(const QString& text, float widthTwips);
 
     float Width() const;
@@ -137,6 +141,7 @@ private:
     int view_ = lvwIcon;
     std::string tag_;
     std::optional<std::pair<uint32_t, uint32_t>> editing_;  // slot and generation
+    QPointer<QWidget> editor_;
     bool inAfterLabelEdit_ = false;
 };
 

@@ -104,8 +104,9 @@ QSize PictureDelegate::sizeHint(const QStyleOptionViewItem& option, const QModel
 
 QWidget* PictureDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                        const QModelIndex& index) const {
-    if (events_->editStarted) events_->editStarted(index);
-    return QStyledItemDelegate::createEditor(parent, option, index);
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (events_->editStarted) events_->editStarted(index, editor);
+    return editor;
 }
 
 bool PictureDelegate::eventFilter(QObject* object, QEvent* event) {

@@ -17,7 +17,7 @@ namespace talvane {
 struct ViewEvents {
     std::function<void(const QModelIndex&)> itemClick;
     std::function<void()> dblClick;
-    std::function<void(const QModelIndex&)> editStarted;
+    std::function<void(const QModelIndex&, QWidget* editor)> editStarted;
     // The edit key (F2) was pressed on the list.
     std::function<void()> editKey;
 };
@@ -56,6 +56,11 @@ public:
     using Base::edit;
     // Lays the entries out again, taking new item sizes from the delegate.
     void Relayout() { this->scheduleDelayedItemsLayout(); }
+    // Ends the edit open in `editor` as a click elsewhere does: its text is kept.
+    void EndEdit(QWidget* editor) {
+        this->commitData(editor);
+        this->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
 
 protected:
     bool edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger, QEvent* event) override;
