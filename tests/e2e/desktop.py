@@ -179,7 +179,8 @@ class Desktop:
 
     def start(self, argv, cwd, extra_env):
         env = dict(self.env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                   QT_QPA_PLATFORMTHEME="", XDG_CURRENT_DESKTOP="", **extra_env)
+                   QT_QPA_PLATFORMTHEME="", XDG_CURRENT_DESKTOP="")
+        env.update(extra_env)
         self.log = os.path.join(self.home, "program.log")
         with open(self.log, "wb") as log:
             self.program = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
