@@ -22,7 +22,8 @@ int main(int argc, char* argv[]) {
     parser.process(app);
     std::vector<std::string> folders = talvane::ArgumentBytes(argc, argv);
     if (folders.size() > 1) {
-        std::fputs(qPrintable(QStringLiteral("%1: one folder at most\n").arg(QApplication::applicationName().toLower())),
+        std::fputs(qPrintable(QStringLiteral("%1: one folder at most\n")
+                                  .arg(QApplication::applicationName().toLower())),
                    stderr);
         return 1;
     }

@@ -2,18 +2,21 @@
 
 #include <QCoreApplication>
 #include <QStringList>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 namespace talvane {
 
 void DescribeCommandLine(QCommandLineParser& parser) {
-    parser.setApplicationDescription(
-        QCoreApplication::translate("main", "Look after a folder of banners: 12 x 8 pixel BMP pictures."));
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "main", "Look after a folder of banners: 12 x 8 pixel BMP pictures."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("folder"),
-        QCoreApplication::translate("main", "The folder to list at start-up, in place of asking for one."),
+        QCoreApplication::translate("main",
+                                    "The folder to list at start-up, in place of asking for one."),
         QStringLiteral("[folder]"));
     // -platform, -reverse and Qt's other single-dash options are words, not bundles of
     // one-letter options.
@@ -27,7 +30,14 @@ void AnswerHelpOrVersion(int argc, char** argv) {
     DescribeCommandLine(parser);
     // Qt's own options are not known yet: errors wait for the full parse.
     (void)parser.parse(arguments);
-    if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("help"))) {
+        // Without the application object the parser does not know the program's name.
+        QString help = parser.helpText();
+        help.replace(QLatin1String("<executable_name>"),
+                     arguments.value(0, QStringLiteral("talvane")));
+        std::fputs(qPrintable(help), stdout);
+        std::exit(EXIT_SUCCESS);
+    }
     if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
 }
 

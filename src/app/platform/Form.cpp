@@ -66,7 +66,8 @@ void Form::Centre() {
     if (!screen) return;
     QRect area = screen->geometry();
     QSize outer = frameGeometry().size();
-    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    move(area.x() + (area.width() - outer.width()) / 2,
+         area.y() + (area.height() - outer.height()) / 2);
 }
 
 void Form::FitToFrame() {
@@ -78,8 +79,10 @@ void Form::FitToFrame() {
     fittedToFrame_ = true;
     const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
     QSize client = size();
-    if (outerSize_.width() >= 0) client.setWidth(std::max(0, outerSize_.width() - frameSize.width()));
-    if (outerSize_.height() >= 0) client.setHeight(std::max(0, outerSize_.height() - frameSize.height()));
+    if (outerSize_.width() >= 0)
+        client.setWidth(std::max(0, outerSize_.width() - frameSize.width()));
+    if (outerSize_.height() >= 0)
+        client.setHeight(std::max(0, outerSize_.height() - frameSize.height()));
     if (client != size()) resize(client);
     // Centred again, now that the outer size is known.
     Centre();
@@ -87,16 +90,10 @@ void Form::FitToFrame() {
 
 bool Form::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    switch (event->type()) {
-    case QEvent::Move:
-    case QEvent::Resize:
-    case QEvent::Expose:
-    case QEvent::WindowActivate:
+    // A window manager moves or activates the window it has just framed.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::WindowActivate)
         FitToFrame();
-        break;
-    default:
-        break;
-    }
     return handled;
 }
 
