@@ -1,13 +1,10 @@
-// How the program meets the desktop: a folder on the command line or dropped on the window,
-// and the roles screen readers are told.
+// How the program meets the desktop: a folder on the command line or dropped on the window.
 
 #include <sys/stat.h>
 
 #include <QAbstractItemView>
-#include <QAccessible>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QLabel>
 #include <QMimeData>
 #include <QUrl>
 #include <filesystem>
@@ -135,27 +132,6 @@ TEST_F(DropTest, ADroppedFolderIsListedAsBrowseWouldAndAnythingElseIsIgnored) {
     EXPECT_EQ(KeyOf("Moon"), odd + "/Moon.bmp");
     EXPECT_EQ(Panel(3), "1 Banners");
     EXPECT_EQ(desktop.folderTitles.size(), dialogs);
-}
-
-class AccessibleRolesTest : public ProgramTest {};
-
-TEST_F(AccessibleRolesTest, WindowsStatusBarAndPreviewPictureTellTheirRoles) {
-    Start(std::nullopt);
-    auto role = [](QObject* object) {
-        return QAccessible::queryAccessibleInterface(object)->role();
-    };
-    EXPECT_EQ(role(&Main()), QAccessible::Window);
-    EXPECT_EQ(role(&frmPreview()), QAccessible::Window);
-    EXPECT_EQ(role(frmPreview().imgBanner), QAccessible::Graphic);
-    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(Main().sbStatusBar);
-    EXPECT_EQ(bar->role(), QAccessible::StatusBar);
-    ASSERT_EQ(bar->childCount(), 3);
-    const char* keys[] = {"Status", "Path", "Count"};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(bar->child(i)->role(), QAccessible::StaticText);
-        EXPECT_EQ(bar->child(i)->text(QAccessible::Description), keys[i]);
-    }
-    EXPECT_EQ(bar->child(0)->text(QAccessible::Name), "Ready");
 }
 
 }  // namespace

@@ -168,6 +168,21 @@ class Scenario:
         if self.panel("Path") != "":
             raise Failure("no banner was clicked yet, but the path panel shows " + self.panel("Path"))
 
+    def roles_for_screen_readers(self):
+        if role(self.main()) != "frame":
+            raise Failure(f"the main window's role is {role(self.main())!r}, not a frame")
+        preview = self.ui.window("Banner Preview")
+        if role(preview) not in ("frame", "window", "dialog"):
+            raise Failure(f"the preview window's role is {role(preview)!r}, not a window's")
+        bars = find_all(self.main(), lambda n: role(n) == "status bar")
+        panels = [(role(n), n.get_description()) for n in find_all(bars[0], lambda n: True, 1)[1:]] \
+            if len(bars) == 1 else []
+        if panels != [("label", "Status"), ("label", "Path"), ("label", "Count")]:
+            raise Failure(f"{len(bars)} status bars, holding {panels}, not one with three labels")
+        picture = find(preview, lambda n: role(n) == "image")
+        if picture is None or picture.get_name() != "Banner":
+            raise Failure("the preview picture is no image named Banner")
+
     def click_shows_path_and_preview(self):
         self.click_entry("Alpha")
         wait_for("the path panel to show Alpha's path",
@@ -383,8 +398,8 @@ def steps_of(scenario, session):
     if session == "wayland":
         return [scenario.listed_from_the_command_line, scenario.click_through_the_compositor,
                 scenario.exit_by_accessible_action]
-    return [scenario.start_up_and_browse, scenario.click_shows_path_and_preview,
-            scenario.rename_with_f2, scenario.delete_answering_no, scenario.delete_answering_yes,
+    return [scenario.start_up_and_browse, scenario.roles_for_screen_readers,
+            scenario.click_shows_path_and_preview, scenario.rename_with_f2, scenario.delete_answering_no, scenario.delete_answering_yes,
             scenario.refresh_after_outside_change, scenario.double_click_opens,
             scenario.exit_from_menu]
 
