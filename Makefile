@@ -1,18 +1,22 @@
 # Talvane: the two commands of the README, and a few for developers.
-#   make run    install what is needed, build, start Talvane
+#   make run    install what is needed, build, start Talvane (FOLDER=... to list that folder)
 #   make test   install what is needed, build, run every test with no display
 BUILD      ?= build
 TEST_BUILD ?= build-test
 CMAKE_GEN  := -G Ninja
 
-.PHONY: setup build run test bench fuzz install package clean
+.PHONY: setup setup-run build run test bench fuzz install package clean
 
 PREFIX ?= /usr/local
 
-setup:
-	@bash scripts/setup.sh
+# Building and running need far fewer packages than the tests do.
+setup-run:
+	@bash scripts/setup.sh run
 
-build: setup
+setup:
+	@bash scripts/setup.sh test
+
+build: setup-run
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVANE_TESTS=OFF
 	cmake --build $(BUILD)
 
@@ -20,10 +24,10 @@ run: build
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  echo "make run: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set)."; \
 	  echo "Talvane is a desktop program. Start it from a graphical session, or under a"; \
-	  echo "virtual X server:  xvfb-run -a $(BUILD)/talvane"; \
+	  echo "virtual X server:  xvfb-run -a $(BUILD)/talvane   (make test installs xvfb)"; \
 	  exit 1; \
 	fi
-	$(BUILD)/talvane
+	$(BUILD)/talvane $(if $(FOLDER),"$(FOLDER)")
 
 test: setup
 	cmake -S . -B $(TEST_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTALVANE_SANITIZE=ON
@@ -33,7 +37,7 @@ test: setup
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-package: build
+package: setup build
 	cd $(BUILD) && cpack -G DEB
 
 bench: setup

@@ -105,5 +105,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # which libqt6gui6 only recommends although no window can open without them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, qt6-qpa-plugins")
+# On a Wayland desktop (KDE Plasma, GNOME) Talvane then runs as a native Wayland client.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 
 include(CPack)

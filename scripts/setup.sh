@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, testing and running Talvane needs.
+# Installs the Debian packages Talvane needs:
+#   setup.sh run    what building and running it need
+#   setup.sh test   that, and what its tests, fuzzer, benchmarks and package need (the default)
 # Does nothing when they are all present; uses sudo only when not root.
 set -euo pipefail
 
-packages=(
+run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev llvm
+  qt6-wayland
   fonts-dejavu-core
   xdg-utils
-  xvfb xauth xdotool imagemagick
+)
+test_packages=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev llvm
+  xvfb xauth xdotool x11-utils imagemagick
+  openbox weston
   dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi
   desktop-file-utils appstream
   dpkg-dev file
 )
+
+case "${1:-test}" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

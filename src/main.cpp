@@ -1,16 +1,35 @@
 #include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
 
+#include "app/CommandLine.h"
 #include "app/platform/Form.h"
 #include "catalogue/MainModule.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvane"));
+    QApplication::setApplicationVersion(QStringLiteral(TALVANE_VERSION));
+    talvane::AnswerHelpOrVersion(argc, argv);
+
+    // Takes Qt's own options (-platform, -style...) out of argv.
+    QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("io.github.talvane.Talvane"));
     // The program ends when its last form unloads, not when its last window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    talvane::RunReportingScanFailure(talvane::Main);
+    QCommandLineParser parser;
+    talvane::DescribeCommandLine(parser);
+    parser.process(app);
+    std::vector<std::string> folders = talvane::ArgumentBytes(argc, argv);
+    if (folders.size() > 1) {
+        std::fputs(qPrintable(QStringLiteral("%1: one folder at most\n")
+                                  .arg(QApplication::applicationName().toLower())),
+                   stderr);
+        return 1;
+    }
+    std::string folder = folders.empty() ? std::string() : talvane::AbsoluteFolder(folders.front());
+
+    talvane::RunReportingScanFailure([&] { talvane::Main(folder); });
     if (talvane::LoadedFormCount() == 0) return 0;
     return QApplication::exec();
 }

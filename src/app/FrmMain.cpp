@@ -23,6 +23,8 @@ FrmMain::FrmMain() : Form(Qt::Window) {
     setWindowIcon(icon);
     CreateControls();
     CreateMenus();
+    // A folder dragged from a file manager.
+    setAcceptDrops(true);
 }
 
 void FrmMain::CreateControls() {

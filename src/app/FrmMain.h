@@ -59,6 +59,8 @@ public:
 
 protected:
     void DockControls() override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateControls();

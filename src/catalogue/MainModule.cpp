@@ -11,10 +11,10 @@
 
 namespace talvane {
 
-void Main() {
+void Main(const std::string& folderPath) {
     frmMain().Show();
     frmPreview().Show(&frmMain());
-    LoadBanners("");
+    LoadBanners(folderPath);
 }
 
 bool IsBannerName(std::string_view name) {

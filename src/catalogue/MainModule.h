@@ -10,8 +10,9 @@
 
 namespace talvane {
 
-// The program's entry: shows both windows, then asks for a folder and lists it.
-void Main();
+// The program's entry: shows both windows, then lists `folderPath`, or asks for a folder
+// first when it is empty.
+void Main(const std::string& folderPath = std::string());
 
 // Lists the banners of `folderPath`; an empty path asks the user for a folder first, and a
 // cancelled dialog changes nothing. A failure stops the scan where it happened and passes

@@ -1,12 +1,14 @@
 """A private desktop for driving Talvane as a user does.
 
-Starts a virtual X server, a session bus and the accessibility bus, runs the program on
-them, and gives the test a user's hands (xdotool: pointer and keyboard) and eyes (AT-SPI
+Starts a virtual X server, a session bus and the accessibility bus, and on request a window
+manager (openbox) or a Wayland compositor (weston, nested in the X server), runs the program
+on them, and gives the test a user's hands (xdotool: pointer and keyboard) and eyes (AT-SPI
 for what the windows say, a screen grab for what they show). Nothing here reaches the
 user's own session: every server is private and is stopped at the end.
 """
 
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -16,14 +18,18 @@ SKIP = 77  # CTest's SKIP_RETURN_CODE for this test
 
 LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 TOOLS = ("Xvfb", "xdotool", "dbus-daemon", "dbus-send", "import")
+# What each kind of session needs beyond TOOLS.
+SESSION_TOOLS = {"x11": (), "openbox": ("openbox", "xprop", "xwininfo"),
+                 "wayland": ("weston", "xwininfo")}
+WAYLAND_SOCKET = "talvane-wayland"
 
 
 class Failure(AssertionError):
     pass
 
 
-def missing_tools():
-    missing = [t for t in TOOLS if shutil.which(t) is None]
+def missing_tools(session="x11"):
+    missing = [t for t in TOOLS + SESSION_TOOLS[session] if shutil.which(t) is None]
     if not os.access(LAUNCHER, os.X_OK):
         missing.append(LAUNCHER)
     try:
@@ -96,10 +102,15 @@ def _read_line(fd):
 
 
 class Desktop:
-    """The servers of one session, with the program under test on them."""
+    """The servers of one session, with the program under test on them.
 
-    def __init__(self, home):
+    `session` is "x11" (a bare X server), "openbox" (the X server with a window manager) or
+    "wayland" (weston nested in the X server, the program a native Wayland client)."""
+
+    def __init__(self, home, session="x11", screen="1280x1024"):
         self.home = home
+        self.session = session
+        self.screen_size = screen
         self.servers = []
         self.program = None
         self.focus_log = []
@@ -138,7 +149,7 @@ class Desktop:
 
     def _start_servers(self):
         read, write = os.pipe()
-        self._spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+        self._spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", self.screen_size + "x24",
                      "-nolisten", "tcp", "-noreset"], pass_fds=[write])
         os.close(write)
         self.env["DISPLAY"] = ":" + _read_line(read)
@@ -156,6 +167,19 @@ class Desktop:
         reply = self._bus_call("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress")
         a11y_address = reply.split('"')[1]
 
+        if self.session == "openbox":
+            self._spawn(["openbox", "--sm-disable"])
+            wait_for("openbox to manage the screen", lambda: "window id" in self._run(
+                "xprop", "-root", "_NET_SUPPORTING_WM_CHECK"))
+        elif self.session == "wayland":
+            # The pixman renderer needs no OpenGL driver; weston's own idle lock stays off.
+            self._spawn(["weston", "--backend=x11-backend.so", "--shell=kiosk-shell.so",
+                         f"--socket={WAYLAND_SOCKET}", "--use-pixman", "--idle-time=0",
+                         "--width=" + self.screen_size.split("x")[0],
+                         "--height=" + self.screen_size.split("x")[1]])
+            socket = os.path.join(self.env["XDG_RUNTIME_DIR"], WAYLAND_SOCKET)
+            wait_for("weston's socket", lambda: os.path.exists(socket))
+
         # This process reads the program's windows on that bus; the program itself finds the
         # bus through the session bus (given the address directly, Qt 6.4 never registers).
         for name in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"):
@@ -166,6 +190,9 @@ class Desktop:
         # editor, which is no child of the list in the accessibility tree.
         self._focus_listener = Atspi.EventListener.new(self._on_focus)
         self._focus_listener.register("object:state-changed:focused")
+
+    def _run(self, *argv):
+        return subprocess.run(argv, env=self.env, capture_output=True, text=True, timeout=20).stdout
 
     def _bus_call(self, dest, path, method, *args):
         result = subprocess.run(["dbus-send", "--session", "--print-reply", f"--dest={dest}",
@@ -179,7 +206,10 @@ class Desktop:
 
     def start(self, argv, cwd, extra_env):
         env = dict(self.env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                   QT_QPA_PLATFORMTHEME="", XDG_CURRENT_DESKTOP="", **extra_env)
+                   QT_QPA_PLATFORMTHEME="", XDG_CURRENT_DESKTOP="")
+        if self.session == "wayland":
+            env.update(QT_QPA_PLATFORM="wayland", WAYLAND_DISPLAY=WAYLAND_SOCKET)
+        env.update(extra_env)
         self.log = os.path.join(self.home, "program.log")
         with open(self.log, "wb") as log:
             self.program = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
@@ -258,6 +288,31 @@ class Desktop:
             at = end
         at += 1
         return int(fields[1]), int(fields[2]), data[at:]
+
+    def x_window(self, title):
+        """Where the X window titled `title` is: (x, y, width, height) of its client area
+        and the frame around it as (left, right, top, bottom), or None if not mapped."""
+        for wid in self._run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$").split():
+            info = self._run("xwininfo", "-id", wid)
+            fields = dict(line.strip().split(": ", 1) for line in info.splitlines()
+                          if ": " in line and line.strip()[:1].isupper())
+            if fields.get("Map State") != "IsViewable":
+                continue
+            extents = self._run("xprop", "-id", wid, "_NET_FRAME_EXTENTS")
+            frame = tuple(int(n) for n in extents.split("=")[1].split(",")) if "=" in extents \
+                else (0, 0, 0, 0)
+            return (int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
+                    int(fields["Width"]), int(fields["Height"])), frame
+        return None
+
+    def compositor_origin(self):
+        """Where weston's output lies on the X screen."""
+        # A line of the tree: 0x200005 "Weston Compositor - screen0": (...)  WxH+x+y  +X+Y
+        for line in self._run("xwininfo", "-root", "-tree").splitlines():
+            found = re.search(r"([+-]\d+)([+-]\d+)$", line.strip())
+            if '"Weston Compositor' in line and found:
+                return int(found.group(1)), int(found.group(2))
+        raise Failure("weston's window is not on the X screen")
 
     def save_screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self.env, timeout=20)

@@ -7,7 +7,13 @@ change made behind the program's back, opens a banner with a double click, and l
 through File > Exit. It reads what the windows say through the accessibility bus, looks at
 the preview's pixels, and checks the files on disk after each step.
 
-Usage: end_to_end.py PATH_TO_TALVANE
+With --openbox the same program runs under a window manager on a 1024 x 768 screen: its
+frame must come within the main window's share of the screen, and a shorter scenario
+(browse, click, F2 rename, Del answered Yes, Exit) must hold there too. With --wayland it
+runs as a native Wayland client of weston, started on a folder given on its command line:
+entries and panels, a click, and File > Exit, chosen through the accessibility bus.
+
+Usage: end_to_end.py [--openbox | --wayland] PATH_TO_TALVANE
 Exits 0 when everything held, 1 on a failure, 77 when the machine cannot run a desktop.
 """
 
@@ -162,6 +168,21 @@ class Scenario:
         if self.panel("Path") != "":
             raise Failure("no banner was clicked yet, but the path panel shows " + self.panel("Path"))
 
+    def roles_for_screen_readers(self):
+        if role(self.main()) != "frame":
+            raise Failure(f"the main window's role is {role(self.main())!r}, not a frame")
+        preview = self.ui.window("Banner Preview")
+        if role(preview) not in ("frame", "window", "dialog"):
+            raise Failure(f"the preview window's role is {role(preview)!r}, not a window's")
+        bars = find_all(self.main(), lambda n: role(n) == "status bar")
+        panels = [(role(n), n.get_description()) for n in find_all(bars[0], lambda n: True, 1)[1:]] \
+            if len(bars) == 1 else []
+        if panels != [("label", "Status"), ("label", "Path"), ("label", "Count")]:
+            raise Failure(f"{len(bars)} status bars, holding {panels}, not one with three labels")
+        picture = find(preview, lambda n: role(n) == "image")
+        if picture is None or picture.get_name() != "Banner":
+            raise Failure("the preview picture is no image named Banner")
+
     def click_shows_path_and_preview(self):
         self.click_entry("Alpha")
         wait_for("the path panel to show Alpha's path",
@@ -194,7 +215,7 @@ class Scenario:
         if self.panel("Count") != "3 Banners":
             raise Failure("a rename changed the count to " + self.panel("Count"))
 
-    def delete_no_then_yes(self):
+    def delete_answering_no(self):
         self.click_entry("Beta")
         wait_for("Beta to be previewed", lambda: self.panel("Path") == self.path("Beta.bmp"))
         self.wait_main_active()
@@ -211,6 +232,10 @@ class Scenario:
         if self.panel("Count") != "3 Banners":
             raise Failure("answering No changed the count to " + self.panel("Count"))
 
+    def delete_answering_yes(self):
+        if self.panel("Path") != self.path("Beta.bmp"):
+            self.click_entry("Beta")
+            wait_for("Beta to be previewed", lambda: self.panel("Path") == self.path("Beta.bmp"))
         self.wait_main_active()
         self.ui.key("Delete")
         self.answer(self.confirm_box(), "Yes")
@@ -253,12 +278,78 @@ class Scenario:
         self.ui.click(*centre(find(menu_bar, lambda n: n.get_name() == "File", depth=1)))
         exit_item = wait_for("the File menu to open", lambda: self._shown_item(menu_bar, "Exit"))
         self.ui.click(*centre(exit_item))
+        self.expect_exit(0)
+
+    # ---- under a window manager ---------------------------------------------------------
+
+    def frame_within_the_screen_share(self):
+        """On 1024 x 768 the outer window, frame and caption included, is 870 x 614, centred."""
+        expected = (77, 77, 870, 614)
+
+        def outer():
+            placed = self.ui.x_window("Talvane")
+            if placed is None:
+                return None
+            (x, y, width, height), (left, right, top, bottom) = placed
+            if (left, right, top, bottom) == (0, 0, 0, 0):
+                raise Failure("the window manager reports no frame around the main window")
+            return x - left, y - top, width + left + right, height + top + bottom
+
+        measured = []
+        try:
+            wait_for("the main window's frame to fit", lambda: measured.append(outer()) or (
+                measured[-1] and all(abs(a - b) <= 1 for a, b in zip(measured[-1], expected))))
+        except Failure:
+            raise Failure(f"the outer window is {measured[-1]} (x, y, width, height), "
+                          f"not {expected} within 1 px")
+        print(f"    outer window {measured[-1]}")
+        # The list still ends 2 px above the status bar.
+        screen = ui.atspi().CoordType.SCREEN
+        pane = find(self.main(), lambda n: n.get_name() == "Banners" and role(n) == "filler")
+        bar = find(self.main(), lambda n: role(n) == "status bar")
+
+        def gap():
+            above = pane.get_extents(screen)
+            return bar.get_extents(screen).y - (above.y + above.height)
+
+        wait_for("the list to end 2 px above the status bar", lambda: gap() == 2)
+
+    # ---- natively under Wayland ---------------------------------------------------------
+
+    def listed_from_the_command_line(self):
+        self.wait_panels("Banners Loaded", "3 Banners", "the command line's folder")
+        self.expect_entries(["Alpha", "Beta", "Gamma Ray"], "at start-up")
+        if self.panel("Path") != "":
+            raise Failure("no banner was clicked yet, but the path panel shows " + self.panel("Path"))
+        if self.ui.window("Banner Preview") is None:
+            raise Failure("the preview window is not shown")
+
+    def click_through_the_compositor(self):
+        # The kiosk shell puts the main window at the output's corner; within the window the
+        # accessibility bus knows where each entry is.
+        box = self.entry("Alpha").get_extents(ui.atspi().CoordType.WINDOW)
+        x, y = self.ui.compositor_origin()
+        self.ui.click(x + box.x + box.width // 2, y + box.y + box.height // 2)
+        wait_for("the path panel to show Alpha's path",
+                 lambda: self.panel("Path") == self.path("Alpha.bmp"))
+
+    def exit_by_accessible_action(self):
+        menu_bar = find(self.main(), lambda n: role(n) == "menu bar")
+        item = find(menu_bar, lambda n: role(n) == "menu item" and n.get_name() == "Exit", depth=3)
+        action = ui.atspi().Action
+        names = [action.get_action_name(item, i) for i in range(action.get_n_actions(item))]
+        if "Press" not in names:
+            raise Failure(f"File > Exit offers the actions {names}, not Press")
+        action.do_action(item, names.index("Press"))
+        self.expect_exit(0)
+
+    def expect_exit(self, code):
         started = time.monotonic()
         while self.ui.program.poll() is None:
             if time.monotonic() - started > 10:
                 raise Failure("the program is still running 10 s after File > Exit")
             time.sleep(0.05)
-        if self.ui.program.returncode != 0:
+        if self.ui.program.returncode != code:
             raise Failure(f"the program exited with code {self.ui.program.returncode}")
 
     def _shown_item(self, menu_bar, name):
@@ -299,14 +390,32 @@ def fake_opener(root):
     return bin_dir, records
 
 
+def steps_of(scenario, session):
+    if session == "openbox":
+        return [scenario.start_up_and_browse, scenario.frame_within_the_screen_share,
+                scenario.click_shows_path_and_preview, scenario.rename_with_f2,
+                scenario.delete_answering_yes, scenario.exit_from_menu]
+    if session == "wayland":
+        return [scenario.listed_from_the_command_line, scenario.click_through_the_compositor,
+                scenario.exit_by_accessible_action]
+    return [scenario.start_up_and_browse, scenario.roles_for_screen_readers,
+            scenario.click_shows_path_and_preview, scenario.rename_with_f2, scenario.delete_answering_no, scenario.delete_answering_yes,
+            scenario.refresh_after_outside_change, scenario.double_click_opens,
+            scenario.exit_from_menu]
+
+
 def main(argv):
+    kind = "x11"
+    if len(argv) == 3 and argv[1] in ("--openbox", "--wayland"):
+        kind = argv[1][2:]
+        argv = argv[:1] + argv[2:]
     if len(argv) != 2:
         print(__doc__, file=sys.stderr)
         return 2
     program = os.path.abspath(argv[1])
     # Stopped from outside (a test timeout), the private servers still get stopped.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    missing = ui.missing_tools()
+    missing = ui.missing_tools(kind)
     if missing:
         print("SKIP: no desktop session can be made here; missing: " + ", ".join(missing))
         return ui.SKIP
@@ -320,20 +429,20 @@ def main(argv):
         bin_dir, records = fake_opener(root)
         home = os.path.join(root, "home")
         os.mkdir(home)
-        with ui.Desktop(home) as session:
-            session.start([program], cwd=home,
+        screen = "1280x1024" if kind == "x11" else "1024x768"
+        with ui.Desktop(home, kind, screen) as session:
+            # Under Wayland the folder comes on the command line: the folder dialog is no
+            # test of this program there.
+            argv_of_program = [program, folder] if kind == "wayland" else [program]
+            session.start(argv_of_program, cwd=home,
                           extra_env={"PATH": bin_dir + os.pathsep + session.env["PATH"]})
             scenario = Scenario(session, folder, records)
-            steps = [scenario.start_up_and_browse, scenario.click_shows_path_and_preview,
-                     scenario.rename_with_f2, scenario.delete_no_then_yes,
-                     scenario.refresh_after_outside_change, scenario.double_click_opens,
-                     scenario.exit_from_menu]
-            for run in steps:
+            for run in steps_of(scenario, kind):
                 step = run.__name__
                 try:
                     run()
                 except Exception:
-                    shot = os.path.abspath("end_to_end-failure.png")
+                    shot = os.path.abspath(f"end_to_end-{kind}-failure.png")
                     session.save_screenshot(shot)
                     print(f"screen at the failure: {shot}", file=sys.stderr)
                     raise
@@ -349,7 +458,7 @@ def main(argv):
         return 1
     finally:
         shutil.rmtree(root, ignore_errors=True)
-    print(f"end to end: all steps passed in {time.monotonic() - started:.1f} s")
+    print(f"end to end ({kind}): all steps passed in {time.monotonic() - started:.1f} s")
     return 0
 
 

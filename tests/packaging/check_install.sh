@@ -73,8 +73,23 @@ else
   program=${exec_line%% *}
   [ "$program" = talvane ] || fail "the launcher runs '$exec_line', not talvane"
   [ -x "$prefix/bin/$program" ] || fail "the launcher runs '$program', which is not installed in bin/"
+  # A folder opened with Talvane from a file manager is passed on.
+  [ "$exec_line" = "talvane %f" ] || fail "the launcher runs '$exec_line', which passes no folder (talvane %f)"
   icon=$(desktop_key Icon)
   [ "$icon" = "$APP_ID" ] || fail "the launcher's icon is '$icon', not $APP_ID"
+fi
+
+# ---- The command line ------------------------------------------------------------------
+# --help and --version answer without a display, as in other Qt programs.
+if [ -x "$prefix/bin/talvane" ]; then
+  no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ASAN_OPTIONS=detect_leaks=0)
+  if ! out=$("${no_display[@]}" "$prefix/bin/talvane" --version 2>&1) || [ "$out" != "Talvane $version" ]; then
+    fail "talvane --version with no display says '$out', not 'Talvane $version'"
+  fi
+  if ! out=$("${no_display[@]}" "$prefix/bin/talvane" --help 2>&1) ||
+    ! grep -q '^Usage: .*talvane \[options\] \[folder\]' <<<"$out"; then
+    fail "talvane --help with no display does not show its usage: $out"
+  fi
 fi
 
 # ---- The metainfo ----------------------------------------------------------------------

@@ -32,7 +32,7 @@ void ProgramTest::TearDown() {
 
 void ProgramTest::Start(const std::optional<std::string>& folder) {
     desktop.folders.push_back(folder);
-    RunReportingScanFailure(talvane::Main);
+    RunReportingScanFailure([] { talvane::Main(); });
     Flush();
     ActivateMain();
 }

@@ -6,7 +6,9 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
+#include "app/platform/Accessibility.h"
 #include "app/platform/MsgBox.h"
 #include "app/platform/Screen.h"
 
@@ -38,6 +40,8 @@ private:
 };
 
 Form::Form(Qt::WindowFlags flags) : QWidget(nullptr, flags), client_(new ClientArea(this)) {
+    // Before any of its controls is met by a screen reader.
+    InstallAccessibleRoles();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -51,15 +55,46 @@ void Form::Show(Form* owner) {
     show();
     raise();
     if (!shownBefore_) {
-        // Centred once the window has its frame, so the frame is centred too.
         shownBefore_ = true;
-        if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect area = screen->geometry();
-            QSize outer = frameGeometry().size();
-            move(area.x() + (area.width() - outer.width()) / 2,
-                 area.y() + (area.height() - outer.height()) / 2);
-        }
+        Centre();
+        FitToFrame();
     }
+}
+
+void Form::Centre() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    QRect area = screen->geometry();
+    QSize outer = frameGeometry().size();
+    move(area.x() + (area.width() - outer.width()) / 2,
+         area.y() + (area.height() - outer.height()) / 2);
+}
+
+void Form::FitToFrame() {
+    if (fittedToFrame_ || !shownBefore_ || !isVisible() || !windowHandle()) return;
+    // Without a window manager there is no frame; a window manager that frames the window
+    // tells its size (_NET_FRAME_EXTENTS) after the window is mapped.
+    const QMargins frame = windowHandle()->frameMargins();
+    if (frame.isNull()) return;
+    fittedToFrame_ = true;
+    const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    QSize client = size();
+    if (outerSize_.width() >= 0)
+        client.setWidth(std::max(0, outerSize_.width() - frameSize.width()));
+    if (outerSize_.height() >= 0)
+        client.setHeight(std::max(0, outerSize_.height() - frameSize.height()));
+    if (client != size()) resize(client);
+    // Centred again, now that the outer size is known.
+    Centre();
+}
+
+bool Form::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // A window manager moves or activates the window it has just framed.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::WindowActivate)
+        FitToFrame();
+    return handled;
 }
 
 void Form::Hide() { hide(); }
@@ -68,13 +103,15 @@ float Form::Width() const { return float(PixelsToTwips(frameGeometry().width()))
 float Form::Height() const { return float(PixelsToTwips(frameGeometry().height())); }
 
 void Form::SetWidth(float twips) {
+    outerSize_.setWidth(TwipsToPixels(twips));
     int frame = frameGeometry().width() - width();
-    resize(std::max(0, TwipsToPixels(twips) - frame), height());
+    resize(std::max(0, outerSize_.width() - frame), height());
 }
 
 void Form::SetHeight(float twips) {
+    outerSize_.setHeight(TwipsToPixels(twips));
     int frame = frameGeometry().height() - height();
-    resize(width(), std::max(0, TwipsToPixels(twips) - frame));
+    resize(width(), std::max(0, outerSize_.height() - frame));
 }
 
 float Form::ScaleWidth() const { return float(PixelsToTwips(client_->width())); }

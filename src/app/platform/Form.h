@@ -50,6 +50,7 @@ protected:
     // Lays out docked controls; runs before every Form_Resize.
     virtual void DockControls() {}
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     friend class ClientArea;
@@ -57,9 +58,15 @@ private:
     template <class F>
     friend class FormSlot;
     void ClientResized();
+    void Centre();
+    void FitToFrame();
 
     QWidget* client_;
     bool shownBefore_ = false;
+    // The outer size last set, in pixels (-1: not set); a window manager's frame is known
+    // only once the window is on screen, and the window is fitted to it then, once.
+    QSize outerSize_{-1, -1};
+    bool fittedToFrame_ = false;
     bool unloaded_ = false;
     std::function<void()> onUnloaded_;
 };
