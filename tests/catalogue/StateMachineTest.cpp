@@ -96,7 +96,12 @@ protected:
             case 5: if (!victim.empty()) ::chmod(victim.c_str(), rng() % 2 ? 0444 : 0644); break;
             case 6: if (!victim.empty()) { std::filesystem::remove_all(victim, ec); ::mkdir(victim.c_str(), 0755); } break;
             case 7: if (!victim.empty()) { std::filesystem::remove_all(victim, ec); ::mkfifo(victim.c_str(), 0644); } break;
-            case 8: if (rng() % 5 == 0) Write(RandomName(), QByteArray(1174, 'g')); break;
+            case 8:
+                if (rng() % 2 && !victim.empty())
+                    ::link(victim.c_str(), (path + "/" + RandomName()).c_str());  // another name, the same file
+                else if (rng() % 5 == 0)
+                    Write(RandomName(), QByteArray(1174, 'g'));
+                break;
             default:
                 if (rng() % 4 == 0) {
                     std::filesystem::remove_all(path, ec);
@@ -148,6 +153,18 @@ protected:
         return key;
     }
 
+    std::set<std::string> ListedKeys() {
+        std::set<std::string> keys;
+        for (const QModelIndex& index : Rows()) keys.insert(List().Model()->Entry(ListItemsModel::SlotOf(index)).key);
+        return keys;
+    }
+
+    // The name the program gives a file whose entry text was edited to `text`.
+    static std::string EditedName(const QString& text, const std::string& current) {
+        const std::string stem = Stem(current);
+        return (DisplayName(stem) == text ? stem : NameFromText(text)) + ".bmp";
+    }
+
     static std::string Stem(const std::string& name) { return name.size() >= 4 ? name.substr(0, name.size() - 4) : name; }
 
     void CheckList(bool scanFinished, const Disk& disk) {
@@ -195,16 +212,18 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
     for (int step = 0; step < steps; ++step) {
         SCOPED_TRACE(testing::Message() << "TALVANE_SEED=" << seed << " step " << step);
         if (rng() % 10 < 3) OutsideChange();
-        const Disk before = Read();
+        Disk before = Read();
         desktop.boxes.clear();
         desktop.answers.clear();
         bool scanned = false;
-        enum { Unchanged, MayDelete, MayRename } allowed = Unchanged;
+        enum { Unchanged, MayDelete, MayRename, MayRenameThenDelete } allowed = Unchanged;
         std::string key;
         QString text;
         unsigned ending = 9;
+        bool committed = false;  // an edit ended keeping its text
+        const std::set<std::string> listedBefore = ListedKeys();
 
-        const unsigned action = rng() % 12;
+        const unsigned action = rng() % 13;
         SCOPED_TRACE(testing::Message() << "action " << action);
         switch (action) {
             case 0: Press(Qt::Key_F5); scanned = true; break;
@@ -220,6 +239,16 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
                 Press(Qt::Key_F2);
                 if (!Editor()) break;
                 text = RandomText();
+                if (rng() % 4 == 0) {
+                    // Onto the name of another entry whose file another program deletes now.
+                    auto rows = Rows();
+                    std::string other = List().Model()->Entry(ListItemsModel::SlotOf(rows[rng() % rows.size()])).key;
+                    if (other != key) {
+                        text = DisplayName(Stem(BaseName(other)));
+                        ::unlink(other.c_str());
+                    }
+                }
+                before = Read();
                 TypeIntoEditor(text);
                 ending = rng() % 4;
                 switch (ending) {
@@ -229,9 +258,28 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
                         ClickSomeEntry();
                         if (Editor()) Press(Qt::Key_Return);
                         allowed = MayRename;
+                        committed = true;
                         break;
-                    default: Press(Qt::Key_Return); allowed = MayRename; break;
+                    default:
+                        Press(Qt::Key_Return);
+                        allowed = MayRename;
+                        committed = true;
+                        break;
                 }
+                break;
+            }
+            case 12: {
+                // File > Delete while an edit is open: the edit ends first.
+                key = ClickSomeEntry();
+                if (key.empty()) break;
+                Press(Qt::Key_F2);
+                if (!Editor()) break;
+                text = RandomText();
+                TypeIntoEditor(text);
+                desktop.answers = {vbNo, vbNo};
+                if (rng() % 2) desktop.answers = {vbYes, vbYes};
+                ChooseMenu(Main().mnuDelete);
+                allowed = MayRenameThenDelete;
                 break;
             }
             case 7: case 8:
@@ -260,6 +308,58 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
         if (std::getenv("TALVANE_TRACE"))
             std::fprintf(stderr, "step %d action %u/%u key %s text %s editor %d boxes %d\n", step, action, ending, key.c_str(),
                          text.toStdString().c_str(), Editor() != nullptr, int(desktop.boxes.size()));
+
+        bool errorShown = false;
+        for (const auto& box : desktop.boxes) errorShown = errorShown || (box.style & 0x0F) != vbYesNo;
+        // An error means nothing on disk changed; an edit that ended without one renamed its
+        // file, and the list shows it.
+        if (allowed == MayRename || allowed == MayDelete) {
+            ASSERT_TRUE(!errorShown || after == before) << "an error was reported, yet the disk changed:" << Describe(before, after)
+                                                        << " " << desktop.boxes.back().prompt.toStdString();
+        }
+        if (allowed == MayRename && committed && !errorShown) {
+            const std::string newName = EditedName(text, BaseName(key));
+            if (newName != BaseName(key)) {
+                ASSERT_TRUE(after.count(newName) && !after.count(BaseName(key))) << "a rename reported as done was not done: " << newName;
+                ASSERT_TRUE(ListedKeys().count(path + "/" + newName)) << "the renamed file is not listed";
+            }
+        }
+        // Only a scan, a deletion or a rename takes an entry away while its file is still there.
+        if (!scanned) {
+            const std::set<std::string> listedAfter = ListedKeys();
+            for (const std::string& listed : listedBefore) {
+                if (listed == key || listedAfter.count(listed)) continue;
+                ASSERT_FALSE(after.count(BaseName(listed))) << "an entry left the list while its file stayed: " << listed;
+            }
+        }
+        if (allowed == MayRenameThenDelete) {
+            // The edit ends first and may rename its file; the question then names the banner
+            // as the edit left it, and a Yes deletes that file alone.
+            const std::string name = BaseName(key), newName = EditedName(text, name);
+            std::string current = name;
+            Disk expected = before;
+            const bool renameFailed = std::any_of(desktop.boxes.begin(), desktop.boxes.end(), [](const auto& box) {
+                return box.prompt.startsWith("Error renaming file: ");
+            });
+            if (newName != name && before.count(name) && !renameFailed) {
+                expected[newName] = before.at(name);
+                expected.erase(name);
+                current = newName;
+            }
+            Disk deleted = expected;
+            deleted.erase(current);
+            ASSERT_TRUE(after == expected || after == deleted) << "delete during an edit:" << Describe(before, after);
+            auto question = std::find_if(desktop.boxes.begin(), desktop.boxes.end(),
+                                         [](const auto& box) { return (box.style & 0x0F) == vbYesNo; });
+            if (question != desktop.boxes.end()) {
+                ASSERT_EQ(question->prompt, "You are sure you wish to delete the banner named " + DisplayName(Stem(current)) + ".bmp?");
+            }
+            if (after == deleted && after != expected) {
+                ASSERT_NE(question, desktop.boxes.end());
+            }
+            allowed = Unchanged;
+            before = after;  // checked
+        }
 
         // What the disk may look like now.
         if (after != before) {
