@@ -317,6 +317,32 @@ TEST_F(ListViewTest, AnEntryGivenAnotherPictureIsPaintedAgainWithIt) {
     view->viewport()->removeEventFilter(&watch);
 }
 
+TEST_F(ListViewTest, EachModeLaysOutItsEntriesTheSameWhicheverModeCameBefore) {
+    Bind();
+    window.resize(400, 300);
+    window.show();
+    for (int i = 0; i < 40; ++i) AddBanner("/f/" + std::to_string(i), QString("banner %1").arg(i));
+    auto layoutAfter = [&](int before, int mode) {
+        list->SetView(before);
+        QCoreApplication::processEvents();
+        list->SetView(mode);
+        QCoreApplication::processEvents();
+        QAbstractItemView* view = list->ActiveView();
+        std::vector<QRect> rects;
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            rects.push_back(view->visualRect(view->model()->index(row, 0)));
+        return rects;
+    };
+    for (int mode : {lvwIcon, lvwSmallIcon, lvwList, lvwReport}) {
+        const std::vector<QRect> first = layoutAfter(mode, mode);
+        for (int before : {lvwIcon, lvwSmallIcon, lvwList, lvwReport})
+            EXPECT_EQ(layoutAfter(before, mode), first) << "mode " << mode << " after " << before;
+    }
+    // Large Icons flows in rows: the second entry beside the first.
+    const std::vector<QRect> large = layoutAfter(lvwList, lvwIcon);
+    EXPECT_EQ(large[1].top(), large[0].top());
+}
+
 // The end of an in-place edit on a shown list, with real keys.
 class ListEditTest : public ListViewTest {
 protected:
