@@ -131,6 +131,16 @@ bool EventView<Base>::edit(const QModelIndex& index, QAbstractItemView::EditTrig
 
 template <class Base>
 void EventView<Base>::keyPressEvent(QKeyEvent* event) {
+    // Return and Enter open the entry as a double click does. While an edit is open they are
+    // the editor's, which ends the edit and passes them on here: they open nothing then.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == 0 &&
+        this->state() != QAbstractItemView::EditingState) {
+        event->accept();
+        // Holding the key down opens it once, not once per repeat.
+        if (!event->isAutoRepeat() && events_->dblClick) events_->dblClick();
+        return;
+    }
     QPersistentModelIndex before = this->currentIndex();
     Base::keyPressEvent(event);
     QModelIndex after = this->currentIndex();

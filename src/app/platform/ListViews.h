@@ -48,7 +48,8 @@ private:
 };
 
 // Adds the list's own events to a Qt view: a click on an entry (also a move of the current
-// entry with the keyboard), a double click anywhere in it, and the edit key.
+// entry with the keyboard), a double click anywhere in it (also Return or Enter on it), and
+// the edit key.
 template <class Base>
 class EventView : public Base {
 public:
