@@ -9,11 +9,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/platform/MsgBox.h"
+
 namespace talvane {
 
 int Desktop::MessageBox(QWidget* owner, const QString& prompt, int style, const QString& title) {
     QMessageBox box(owner);
     box.setWindowTitle(title);
+    // Every box carries the program's icon, whichever window (or none) owns it.
+    box.setWindowIcon(AppIcon());
     box.setText(prompt);
     switch (style & 0x70) {
         case vbCritical: box.setIcon(QMessageBox::Critical); break;
