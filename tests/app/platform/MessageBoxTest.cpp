@@ -1,10 +1,15 @@
-// The real message box: the program's icon whatever window owns it.
+// The real message box: the program's icon whatever window owns it, and its text as written,
+// within the screen however long the path in it.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 
@@ -45,6 +50,41 @@ TEST(MessageBoxTest, EveryBoxCarriesTheProgramsIconWhicheverWindowOwnsIt) {
     for (QWidget* owner : {static_cast<QWidget*>(nullptr), &plain, &main}) {
         ShowBox(owner, "Error deleting file: gone",
                 [](QMessageBox& box) { EXPECT_TRUE(SameIcon(box.windowIcon(), AppIcon())); });
+    }
+}
+
+TEST(MessageBoxTest, ALongUnbrokenNameWrapsWithinTheScreenAndIsCopiedAsWritten) {
+    QString name = "<b>banner</b>";
+    for (int i = 0; i < 30; ++i) name += QString("_WIDE%1").arg(i);
+    const QString shortText = "Error renaming file: File already exists";
+    const QString slashes =
+        "Error deleting file: /home/someone/Pictures/banners/old-ones/from-last-year/"
+        "kept-for-later/a-folder-with-a-long-name/another-one/Sea.bmp";
+    const QString unbroken =
+        "Error deleting file: Permission denied: \"/home/someone/" + name + ".bmp\"";
+    for (const QString& prompt : {shortText, slashes, unbroken}) {
+        SCOPED_TRACE(prompt.toStdString());
+        ShowBox(nullptr, prompt, [&](QMessageBox& box) {
+            const QRect screen = box.screen()->availableGeometry();
+            EXPECT_TRUE(screen.contains(box.frameGeometry())) << "the box runs off the screen";
+            auto* label = box.findChild<QLabel*>("qt_msgbox_label");
+            ASSERT_NE(label, nullptr);
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << "markup in a name is shown as written";
+            // All of the text lies within the label, and the label within the box.
+            const QRect needed = label->fontMetrics().boundingRect(
+                QRect(0, 0, label->width(), 100000), Qt::TextWordWrap, label->text());
+            EXPECT_LE(needed.width(), label->width());
+            EXPECT_LE(needed.height(), label->height());
+            EXPECT_TRUE(box.rect().contains(label->geometry()));
+            // What is shown is the text itself, whose whole is copied as written.
+            if (prompt != unbroken) {
+                EXPECT_EQ(label->text(), prompt) << "a text that fits is left as it is";
+            }
+            label->setSelection(0, int(label->text().size()));
+            QApplication::clipboard()->clear();
+            QTest::keyClick(label, Qt::Key_C, Qt::ControlModifier);
+            EXPECT_EQ(QApplication::clipboard()->text(), prompt);
+        });
     }
 }
 
