@@ -63,7 +63,8 @@ int Desktop::MessageBox(QWidget* owner, const QString& prompt, int style, const 
     box.setWindowIcon(AppIcon());
     // Texts are shown as written: a file name that looks like markup stays as it is.
     box.setTextFormat(Qt::PlainText);
-    // A long path keeps the box within the screen: its unbroken stretches may break anywhere.
+    // A long path must not widen the box past the screen: a stretch of it with nowhere to
+    // break may break anywhere.
     QLabel* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
     QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
     const int width = screen ? std::min(screen->availableGeometry().width() / 2, 400) : 400;

@@ -106,7 +106,7 @@ QString PictureDelegate::displayText(const QVariant& value, const QLocale&) cons
     if (std::none_of(text.cbegin(), text.cend(),
                      [&](QChar c) { return isBreak(c.unicode()) || isControl(c.unicode()); }))
         return text;
-    // Symbols that the common fonts have, which the control pictures (U+2400...) are not.
+    // Symbols the common fonts have; most of them lack the control pictures (U+2400 on).
     for (QChar& c : text) {
         const char16_t u = c.unicode();
         if (isBreak(u))
