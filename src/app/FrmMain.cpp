@@ -1,26 +1,18 @@
 #include "app/FrmMain.h"
 
 #include <QAbstractItemView>
-#include <QIcon>
 
 #include "app/FrmPreview.h"
 #include "app/platform/MsgBox.h"
 #include "app/platform/RuntimeError.h"
 #include "app/platform/Screen.h"
 
-// The icons live in the program's library, whose resources are registered by hand.
-static void RegisterIconResources() { Q_INIT_RESOURCE(icons); }
-
 namespace talvane {
 
 FrmMain::FrmMain() : Form(Qt::Window) {
     SetCaption(QStringLiteral("Talvane"));
     setAccessibleName(Caption());
-    RegisterIconResources();
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/talvane-16.xpm"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icons/talvane-32.xpm"), QSize(32, 32));
-    setWindowIcon(icon);
+    setWindowIcon(AppIcon());
     CreateControls();
     CreateMenus();
     // A folder dragged from a file manager.

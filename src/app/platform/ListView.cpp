@@ -213,39 +213,37 @@ void ListView::SetView(int mode) {
     // clicks elsewhere, keeping its text, before its view goes out of sight.
     if (hadFocus && focus != old) old->setFocus();
     view_ = mode;
-    const int lineHeight = fontMetrics().height();
-    const int rowHeight = std::max(lineHeight + 4, kPictureSize.height() + 4);
-    switch (mode) {
-        case lvwIcon:
-            list_->setViewMode(QListView::IconMode);
-            list_->setMovement(QListView::Static);
-            list_->setWordWrap(true);
-            list_->setSpacing(4);
-            listDelegate_->SetItemSize(QSize(96, kPictureSize.height() + 2 * lineHeight + 12));
-            break;
-        case lvwSmallIcon:
-            list_->setViewMode(QListView::ListMode);
-            list_->setFlow(QListView::LeftToRight);
-            list_->setWrapping(true);
-            list_->setWordWrap(false);
-            list_->setSpacing(1);
-            listDelegate_->SetItemSize(QSize(160, rowHeight));
-            break;
-        case lvwList:
-            list_->setViewMode(QListView::ListMode);
-            list_->setFlow(QListView::TopToBottom);
-            list_->setWrapping(true);
-            list_->setWordWrap(false);
-            list_->setSpacing(1);
-            listDelegate_->SetItemSize(QSize(200, rowHeight));
-            break;
-        default:
-            break;
+    if (mode != lvwReport) {
+        // Each mode sets its whole layout: the list keeps any setting it was once given, so
+        // one left to the mode before would carry over (a flow from List into Large Icons).
+        const int lineHeight = fontMetrics().height();
+        const int rowHeight = std::max(lineHeight + 4, kPictureSize.height() + 4);
+        struct Layout {
+            QListView::ViewMode viewMode;
+            QListView::Flow flow;
+            bool wordWrap;
+            int spacing;
+            QSize itemSize;
+        };
+        const Layout layouts[] = {
+            {QListView::IconMode, QListView::LeftToRight, true, 4,
+             QSize(96, kPictureSize.height() + 2 * lineHeight + 12)},
+            {QListView::ListMode, QListView::LeftToRight, false, 1, QSize(160, rowHeight)},
+            {QListView::ListMode, QListView::TopToBottom, false, 1, QSize(200, rowHeight)},
+        };
+        const Layout& layout = layouts[mode];
+        list_->setViewMode(layout.viewMode);
+        list_->setFlow(layout.flow);
+        list_->setWrapping(true);
+        list_->setWordWrap(layout.wordWrap);
+        list_->setSpacing(layout.spacing);
+        list_->setMovement(QListView::Static);
+        list_->setResizeMode(QListView::Adjust);
+        listDelegate_->SetItemSize(layout.itemSize);
+        // The list keeps the size of its entries once it has asked for it: a new mode needs
+        // a new layout even where no setting above changed.
+        list_->Relayout();
     }
-    // The list keeps the size of its entries once it has asked for it: a new mode needs
-    // a new layout even where no setting above changed.
-    list_->setResizeMode(QListView::Adjust);
-    list_->Relayout();
     AttachModel();
     stack_->setCurrentWidget(mode == lvwReport ? static_cast<QWidget*>(details_) : list_);
     setFocusProxy(ActiveView());

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStaticText>
+#include <algorithm>
 
 #include "app/platform/ListItemsModel.h"
 
@@ -94,6 +95,30 @@ void PictureDelegate::DrawText(QPainter* painter, const QStyleOptionViewItem& op
     painter->restore();
 }
 
+QString PictureDelegate::displayText(const QVariant& value, const QLocale&) const {
+    QString text = value.toString();
+    auto isBreak = [](char16_t c) {
+        return c == u'\n' || c == u'\r' || c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028 ||
+               c == 0x2029;
+    };
+    auto isControl = [](char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); };
+    // Nearly every name has none: it is then handed back without a copy.
+    if (std::none_of(text.cbegin(), text.cend(),
+                     [&](QChar c) { return isBreak(c.unicode()) || isControl(c.unicode()); }))
+        return text;
+    // Symbols the common fonts have; most of them lack the control pictures (U+2400 on).
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (isBreak(u))
+            c = QChar(0x21B5);  // downwards arrow with corner leftwards
+        else if (u == u'\t')
+            c = QChar(0x2192);  // rightwards arrow
+        else if (isControl(u))
+            c = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 QSize PictureDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     if (itemSize_.isValid()) return itemSize_;
     QStyleOptionViewItem opt(option);
@@ -132,6 +157,16 @@ bool EventView<Base>::edit(const QModelIndex& index, QAbstractItemView::EditTrig
 
 template <class Base>
 void EventView<Base>::keyPressEvent(QKeyEvent* event) {
+    // Return and Enter open the entry as a double click does. While an edit is open they are
+    // the editor's, which ends the edit and passes them on here: they open nothing then.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == 0 &&
+        this->state() != QAbstractItemView::EditingState) {
+        event->accept();
+        // Holding the key down opens it once, not once per repeat.
+        if (!event->isAutoRepeat() && events_->dblClick) events_->dblClick();
+        return;
+    }
     QPersistentModelIndex before = this->currentIndex();
     Base::keyPressEvent(event);
     QModelIndex after = this->currentIndex();

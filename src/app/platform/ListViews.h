@@ -29,6 +29,9 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // The text as painted: on one line, each line break or other control character shown
+    // as a visible symbol. The entry's text itself, and the editor's, stay as they are.
+    QString displayText(const QVariant& value, const QLocale& locale) const override;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
     bool eventFilter(QObject* object, QEvent* event) override;
@@ -48,7 +51,8 @@ private:
 };
 
 // Adds the list's own events to a Qt view: a click on an entry (also a move of the current
-// entry with the keyboard), a double click anywhere in it, and the edit key.
+// entry with the keyboard), a double click anywhere in it (also Return or Enter on it), and
+// the edit key.
 template <class Base>
 class EventView : public Base {
 public:

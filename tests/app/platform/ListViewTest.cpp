@@ -317,6 +317,62 @@ TEST_F(ListViewTest, AnEntryGivenAnotherPictureIsPaintedAgainWithIt) {
     view->viewport()->removeEventFilter(&watch);
 }
 
+TEST_F(ListViewTest, EachModeLaysOutItsEntriesTheSameWhicheverModeCameBefore) {
+    Bind();
+    window.resize(400, 300);
+    window.show();
+    for (int i = 0; i < 40; ++i) AddBanner("/f/" + std::to_string(i), QString("banner %1").arg(i));
+    auto layoutAfter = [&](int before, int mode) {
+        list->SetView(before);
+        QCoreApplication::processEvents();
+        list->SetView(mode);
+        QCoreApplication::processEvents();
+        QAbstractItemView* view = list->ActiveView();
+        std::vector<QRect> rects;
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            rects.push_back(view->visualRect(view->model()->index(row, 0)));
+        return rects;
+    };
+    for (int mode : {lvwIcon, lvwSmallIcon, lvwList, lvwReport}) {
+        const std::vector<QRect> first = layoutAfter(mode, mode);
+        for (int before : {lvwIcon, lvwSmallIcon, lvwList, lvwReport})
+            EXPECT_EQ(layoutAfter(before, mode), first) << "mode " << mode << " after " << before;
+    }
+    // Large Icons flows in rows: the second entry beside the first.
+    const std::vector<QRect> large = layoutAfter(lvwList, lvwIcon);
+    EXPECT_EQ(large[1].top(), large[0].top());
+}
+
+TEST_F(ListViewTest, ControlCharactersArePaintedOnOneLineInsideTheirEntryAndTheTextKeepsThem) {
+    Bind();
+    window.resize(400, 300);
+    window.show();
+    ListItem item = AddBanner("/f/a", "");
+    for (int mode : {lvwIcon, lvwSmallIcon, lvwList, lvwReport}) {
+        list->SetView(mode);
+        item.SetText("");
+        QCoreApplication::processEvents();
+        QAbstractItemView* view = list->ActiveView();
+        const QImage blank = view->viewport()->grab().toImage();
+        for (const char* utf8 : {"ab\ncd\nef", "ab\r\ncd", "ab\tcd", "ab\u2028cd\u2029ef",
+                                 "ab\u0085cd", "ab\x0B\x0C\x01" "cd"}) {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << " " << utf8);
+            item.SetText(QString::fromUtf8(utf8));
+            QCoreApplication::processEvents();
+            EXPECT_EQ(item.Text(), QString::fromUtf8(utf8));
+            // What the text painted: the pixels that differ from the entry without it.
+            const QImage shot = view->viewport()->grab().toImage();
+            QRect ink;
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x)
+                    if (shot.pixel(x, y) != blank.pixel(x, y)) ink |= QRect(x, y, 1, 1);
+            EXPECT_TRUE(view->visualRect(view->model()->index(0, 0)).contains(ink));
+            EXPECT_LE(ink.height(), list->fontMetrics().height()) << "more than one line";
+            EXPECT_GT(ink.width(), list->fontMetrics().horizontalAdvance("abcd"));
+        }
+    }
+}
+
 // The end of an in-place edit on a shown list, with real keys.
 class ListEditTest : public ListViewTest {
 protected:
