@@ -8,6 +8,9 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
+#include <strings.h>
+#include <thread>
 #include <vector>
 
 namespace talvane::bench {
@@ -83,36 +86,86 @@ std::string BenchFolder(const std::string& root, int banners) {
     return folder;
 }
 
+namespace {
+
+// What the floor does for one entry: look at it, and read and decode it when it is a banner.
+// Adds the banner's pixels to `checksum`; returns whether it was one.
+bool FloorEntry(int folderFd, const char* name, uint64_t& checksum) {
+    struct stat st {};
+    if (::fstatat(folderFd, name, &st, 0) != 0 || !S_ISREG(st.st_mode) || st.st_size != 1174) return false;
+    size_t len = std::strlen(name);
+    if (len < 4 || strcasecmp(name + len - 4, ".bmp") != 0) return false;
+    int fd = ::openat(folderFd, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    unsigned char bytes[1174];
+    ssize_t n = ::read(fd, bytes, sizeof bytes);
+    ::close(fd);
+    if (n != 1174) return false;
+    uint32_t pixels[96];
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 12; ++x) {
+            const unsigned char* c = bytes + 54 + 4 * bytes[1078 + (7 - y) * 12 + x];
+            pixels[y * 12 + x] = 0xFF000000u | uint32_t(c[2]) << 16 | uint32_t(c[1]) << 8 | c[0];
+        }
+    for (uint32_t p : pixels) checksum += p;
+    return true;
+}
+
+bool IsDotOrDotDot(const char* name) {
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+}  // namespace
+
 int Floor(const std::string& folder) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) throw std::runtime_error("cannot open " + folder);
     int found = 0;
-    unsigned char bytes[1174];
-    uint32_t pixels[96];
     uint64_t checksum = 0;
-    while (dirent* entry = ::readdir(dir)) {
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-        struct stat st {};
-        if (::fstatat(::dirfd(dir), name, &st, 0) != 0 || !S_ISREG(st.st_mode) || st.st_size != 1174) continue;
-        size_t len = std::strlen(name);
-        if (len < 4 || strcasecmp(name + len - 4, ".bmp") != 0) continue;
-        int fd = ::openat(::dirfd(dir), name, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) continue;
-        ssize_t n = ::read(fd, bytes, sizeof bytes);
-        ::close(fd);
-        if (n != 1174) continue;
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 12; ++x) {
-                const unsigned char* c = bytes + 54 + 4 * bytes[1078 + (7 - y) * 12 + x];
-                pixels[y * 12 + x] = 0xFF000000u | uint32_t(c[2]) << 16 | uint32_t(c[1]) << 8 | c[0];
-            }
-        for (uint32_t p : pixels) checksum += p;
-        ++found;
-    }
+    while (dirent* entry = ::readdir(dir))
+        if (!IsDotOrDotDot(entry->d_name) && FloorEntry(::dirfd(dir), entry->d_name, checksum)) ++found;
     ::closedir(dir);
     if (checksum == 42) std::fputs("", stderr);  // keep the work observable
     return found;
+}
+
+int ParallelFloor(const std::string& folder, int threads) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) throw std::runtime_error("cannot open " + folder);
+    std::vector<std::string> names;
+    while (dirent* entry = ::readdir(dir))
+        if (!IsDotOrDotDot(entry->d_name)) names.emplace_back(entry->d_name);
+    std::atomic<size_t> next{0};
+    std::atomic<int> found{0};
+    std::atomic<uint64_t> total{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < threads; ++t)
+        readers.emplace_back([&] {
+            uint64_t checksum = 0;
+            int mine = 0;
+            for (size_t i; (i = next.fetch_add(1)) < names.size();)
+                if (FloorEntry(::dirfd(dir), names[i].c_str(), checksum)) ++mine;
+            found += mine;
+            total += checksum;
+        });
+    for (std::thread& reader : readers) reader.join();
+    ::closedir(dir);
+    if (total == 42) std::fputs("", stderr);
+    return found;
+}
+
+void EvictFileData(const std::string& folder) {
+    ::sync();
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) throw std::runtime_error("cannot open " + folder);
+    while (dirent* entry = ::readdir(dir)) {
+        if (entry->d_type != DT_REG) continue;
+        int fd = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 }  // namespace talvane::bench

@@ -125,7 +125,19 @@ FsFolder::~FsFolder() {
     if (dir_) ::closedir(static_cast<DIR*>(dir_));
 }
 
-bool FsFolder::NextFile(FsFile& file) {
+FileLook LookAt(int folderFd, const char* name) {
+    struct stat st {};
+    if (::fstatat(folderFd, name, &st, 0) != 0) {
+        // Gone since it was listed, or a link that leads nowhere: not a file to list. Any
+        // other failure means the folder's files cannot be looked at.
+        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return {FileLook::NotAFile, 0, 0};
+        return {FileLook::Failed, 0, errno};
+    }
+    if (!S_ISREG(st.st_mode)) return {FileLook::NotAFile, 0, 0};
+    return {FileLook::File, static_cast<uint64_t>(st.st_size), 0};
+}
+
+bool FsFolder::NextName(std::string_view& name) {
     DIR* dir = static_cast<DIR*>(dir_);
     for (;;) {
         errno = 0;
@@ -134,23 +146,29 @@ bool FsFolder::NextFile(FsFile& file) {
             if (errno != 0) throw ErrorFromErrno(errno, path_, PathKind::Folder);
             return false;
         }
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        const char* n = entry->d_name;
+        if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
         if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
             continue;  // folders, FIFOs, sockets and devices are not files to list
-        JoinPathInto(file.path_, path_, name);  // over the previous file's path, reusing its memory
-        struct stat st {};
-        if (::fstatat(::dirfd(dir), name, &st, 0) != 0) {
-            // Gone since it was listed, or a link that leads nowhere: not a file to list. Any
-            // other failure means the folder's files cannot be looked at: the scan fails.
-            if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) continue;
-            throw ErrorFromErrno(errno, file.path_);
-        }
-        if (!S_ISREG(st.st_mode)) continue;
-        file.size_ = static_cast<uint64_t>(st.st_size);
-        file.folderFd_ = ::dirfd(dir);
+        name = n;
         return true;
     }
+}
+
+int FsFolder::Fd() const { return ::dirfd(static_cast<DIR*>(dir_)); }
+
+bool FsFolder::NextFile(FsFile& file) {
+    std::string_view name;
+    while (NextName(name)) {
+        JoinPathInto(file.path_, path_, name);  // over the previous file's path, reusing its memory
+        const FileLook look = LookAt(Fd(), name.data());
+        if (look.kind == FileLook::Failed) throw ErrorFromErrno(look.error, file.path_);
+        if (look.kind == FileLook::NotAFile) continue;
+        file.size_ = look.size;
+        file.folderFd_ = Fd();
+        return true;
+    }
+    return false;
 }
 
 std::unique_ptr<FsFolder> FileSystemObject::GetFolder(const std::string& path) {

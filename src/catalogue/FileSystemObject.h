@@ -35,6 +35,7 @@ public:
 private:
     friend class FsFolder;
     friend class FileSystemObject;
+    friend class BannerReadAhead;
     std::string path_;
     uint64_t size_ = 0;
     int folderFd_ = -1;
@@ -55,12 +56,30 @@ public:
     // the end.
     bool NextFile(FsFile& file);
 
+    // The next name in the folder that may be a file's, not yet looked at (folders and
+    // special files the listing names as such are passed over): a view valid until the next
+    // call. False at the end.
+    bool NextName(std::string_view& name);
+    // The open folder, to look names up in.
+    int Fd() const;
+
 private:
     friend class FileSystemObject;
+    friend class BannerReadAhead;
     FsFolder(std::string path, void* dir) : path_(std::move(path)), dir_(dir) {}
     std::string path_;
     void* dir_;
 };
+
+// What looking at a name in an open folder finds: a file (a regular file, or a link to
+// one) with its size; nothing to list (gone since it was listed, a dangling or looping link,
+// a folder or special file); or a failure, with its errno.
+struct FileLook {
+    enum Kind { File, NotAFile, Failed } kind;
+    uint64_t size;
+    int error;
+};
+FileLook LookAt(int folderFd, const char* name);
 
 class FileSystemObject {
 public:

@@ -6,6 +6,7 @@
 #include "app/platform/MsgBox.h"
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
+#include "catalogue/BannerReadAhead.h"
 #include "catalogue/FileSystemObject.h"
 #include "shell/ShellBrowseModule.h"
 
@@ -40,12 +41,15 @@ void LoadBanners(std::string folderPath) {
 
     FileSystemObject fso;
     std::unique_ptr<FsFolder> folder = fso.GetFolder(folderPath);
+    // The banners are looked at, read and decoded ahead of this loop, many at a time, and
+    // come to it in the folder's order.
+    BannerReadAhead banners(*folder, IsBannerName, kBannerFileSize);
     FsFile file;
-    while (folder->NextFile(file)) {
+    while (banners.NextFile(file)) {
         std::string_view name = file.Name();
         if (file.Size() != kBannerFileSize || !IsBannerName(name)) continue;
         QString text = DisplayName(name.substr(0, name.size() - 4));
-        form.picBanner->SetPicture(LoadPicture(file.Path(), file.FolderFd()));
+        form.picBanner->SetPicture(banners.LoadPicture(file));
         form.ilsMain->ListImages().Add(file.Path(), form.picBanner->Picture());
         if (!form.lvwBanners->Icons()) {
             form.lvwBanners->SetIcons(form.ilsMain);

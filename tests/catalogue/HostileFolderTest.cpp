@@ -2,8 +2,6 @@
 // files of the right size that are not banners. Each is listed correctly or ends the scan
 // with a message; nothing hangs, crashes or changes a file.
 
-#include <QCoreApplication>
-#include <QProcess>
 #include <QRegularExpression>
 #include <dirent.h>
 #include <fcntl.h>
@@ -49,21 +47,6 @@ protected:
                   QString("Error loading banners: Permission denied: \"%1\"").arg(QString::fromStdString(file)));
         EXPECT_EQ(Panel(1), "Loading Banners");
         EXPECT_EQ(List().ListItems().Count(), 0);
-    }
-
-    // Runs the disabled test `name` of this program as the unprivileged user nobody, with
-    // `folder` in TALVANE_TEST_FOLDER; its exit code.
-    static int RunAsNobody(const char* name, const std::string& folder) {
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TALVANE_TEST_FOLDER", QString::fromStdString(folder));
-        env.insert("XDG_RUNTIME_DIR", "/tmp");
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", QCoreApplication::applicationFilePath(),
-                                QString("--gtest_filter=%1").arg(name), "--gtest_also_run_disabled_tests"});
-        if (!child.waitForFinished(60000)) return -1;
-        return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
     }
 };
 
@@ -248,7 +231,9 @@ TEST_F(HostileFolderTest, AFolderWhoseFilesCannotBeLookedAtFailsTheScanNamingThe
         Start(locked);
         ExpectScanRefusedWithPermission(locked + "/Sun.bmp");
     } else {
-        EXPECT_EQ(RunAsNobody("HostileFolderTest.DISABLED_ScanOfAnUnsearchableFolder", locked), 0);
+        EXPECT_EQ(RunDisabledTest({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"},
+                                  "HostileFolderTest.DISABLED_ScanOfAnUnsearchableFolder", locked),
+                  0);
     }
     ::chmod(locked.c_str(), 0755);
 }

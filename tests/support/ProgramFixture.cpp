@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QTest>
 
 #include "app/platform/ListItemsModel.h"
@@ -173,6 +174,21 @@ void ProgramTest::TypeIntoEditor(const QString& text) {
         QTest::keyClicks(editor, text);
     else  // what the test keyboard cannot type is pasted
         static_cast<QLineEdit*>(editor)->insert(text);
+}
+
+int ProgramTest::RunDisabledTest(const QStringList& prefix, const char* name, const std::string& folder) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TALVANE_TEST_FOLDER", QString::fromStdString(folder));
+    env.insert("XDG_RUNTIME_DIR", "/tmp");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    QStringList arguments = prefix.mid(1);
+    arguments << QCoreApplication::applicationFilePath() << QString("--gtest_filter=%1").arg(name)
+              << "--gtest_also_run_disabled_tests";
+    child.start(prefix.first(), arguments);
+    if (!child.waitForFinished(120000)) return -1;
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
 }
 
 }  // namespace talvane::test

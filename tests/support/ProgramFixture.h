@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,11 @@ protected:
     QWidget* Editor();
     // Types `text` into the open editor, replacing what it holds.
     void TypeIntoEditor(const QString& text);
+
+    // Runs the disabled test `name` of this test program in a process of its own, started
+    // through the command `prefix` (to change its user or limits), with `folder` in
+    // TALVANE_TEST_FOLDER; its exit code.
+    static int RunDisabledTest(const QStringList& prefix, const char* name, const std::string& folder);
 
     ScriptedDesktop desktop;
     int programEnded = 0;

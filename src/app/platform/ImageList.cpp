@@ -40,10 +40,15 @@ ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) 
         if (list_->Has(key)) throw KeyTaken(key);
         throw RuntimeError(errInvalidPicture, QStringLiteral("Invalid picture"));
     }
-    // One look in the index both checks the key and takes it.
+    // One look in the index both checks the key and takes it; a taken key gives its copy
+    // back.
     const uint32_t number = list_->count_;
-    if (list_->pictures_.count(std::string_view(key))) throw KeyTaken(key);
+    const size_t keyBlocks = list_->keyBlocks_.size(), keyBlockUsed = list_->keyBlockUsed_;
     auto [at, added] = list_->pictures_.try_emplace(list_->StoreKey(key), number);
+    if (!added) {
+        if (list_->keyBlocks_.size() == keyBlocks) list_->keyBlockUsed_ = keyBlockUsed;
+        throw KeyTaken(key);
+    }
     try {
         QImage stored = picture;
         if (stored.size() != QSize(list_->width_, list_->height_))

@@ -50,14 +50,6 @@ int OpenForReading(const std::string& path, int folderFd) {
     return ::openat(folderFd, path.c_str() + (path.size() - BaseNameView(path).size()), flags);
 }
 
-QImage ImageOfBanner(const QRgb* pixels) {
-    QImage picture(kBannerWidth, kBannerHeight, QImage::Format_ARGB32_Premultiplied);
-    if (picture.isNull()) return picture;
-    for (int y = 0; y < kBannerHeight; ++y)
-        std::memcpy(picture.scanLine(y), pixels + y * kBannerWidth, sizeof(QRgb) * kBannerWidth);
-    return picture;
-}
-
 QByteArray ReadRegularFile(const std::string& path, int folderFd) {
     FileHandle file(OpenForReading(path, folderFd));
     if (file.get() < 0) throw ErrorFromErrno(errno, path);
@@ -87,6 +79,24 @@ QByteArray ReadRegularFile(const std::string& path, int folderFd) {
 }
 
 }  // namespace
+
+QImage BannerImage(const QRgb* pixels) {
+    QImage picture(kBannerWidth, kBannerHeight, QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull()) return picture;
+    for (int y = 0; y < kBannerHeight; ++y)
+        std::memcpy(picture.scanLine(y), pixels + y * kBannerWidth, sizeof(QRgb) * kBannerWidth);
+    return picture;
+}
+
+bool ReadBannerPixels(int folderFd, const char* name, QRgb* pixels) {
+    char buffer[4096];
+    FileHandle file(::openat(folderFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (file.get() < 0) return false;
+    ssize_t n;
+    do n = ::read(file.get(), buffer, sizeof buffer);
+    while (n < 0 && errno == EINTR);
+    return n > 0 && n < ssize_t(sizeof buffer) && DecodeBanner(buffer, size_t(n), pixels);
+}
 
 bool DecodeBanner(const char* data, size_t size, QRgb* out) {
     constexpr size_t kHeaders = 14 + 40;  // file header, BITMAPINFOHEADER
@@ -159,26 +169,17 @@ QImage DecodePicture(const QByteArray& bytes) {
     QRgb pixels[kBannerWidth * kBannerHeight];
     if (!DecodeBanner(bytes.constData(), size_t(bytes.size()), pixels))
         return DecodePictureWithReader(bytes);
-    return ImageOfBanner(pixels);
+    return BannerImage(pixels);
 }
 
 QImage LoadPicture(const std::string& path, int folderFd) {
     if (folderFd >= 0) {
-        // The quick way for a banner in a folder being listed, where the listing has just
-        // seen a regular file: one read into a buffer on the stack, decoded only when it holds
-        // exactly a banner, all its pixels in what was read. Anything else (a larger file, a
-        // special file swapped in meanwhile, which reads nothing or fills the buffer, any
-        // other picture) is read again the careful way below, with its checks and messages.
-        char buffer[4096];
-        FileHandle file(OpenForReading(path, folderFd));
-        ssize_t n = -1;
-        if (file.get() >= 0) {
-            do n = ::read(file.get(), buffer, sizeof buffer);
-            while (n < 0 && errno == EINTR);
-        }
+        // A banner in a folder being listed, where the listing has just seen a regular file,
+        // is read the quick way first; anything else is read again the careful way below,
+        // with its checks and messages.
         QRgb pixels[kBannerWidth * kBannerHeight];
-        if (n > 0 && n < ssize_t(sizeof buffer) && DecodeBanner(buffer, size_t(n), pixels))
-            return ImageOfBanner(pixels);
+        if (ReadBannerPixels(folderFd, path.c_str() + (path.size() - BaseNameView(path).size()), pixels))
+            return BannerImage(pixels);
     }
     QImage picture = DecodePicture(ReadRegularFile(path, folderFd));
     if (picture.isNull())

@@ -26,6 +26,16 @@ QImage DecodePictureWithReader(const QByteArray& bytes);
 inline constexpr int kBannerWidth = 12;
 inline constexpr int kBannerHeight = 8;
 
+// The quick way to a banner in an open folder: one read of the file `name` (looked up in
+// `folderFd`) into a buffer on the stack, decoded only when it holds exactly a banner, all its
+// pixels within what was read. False for anything else (a larger file, a special file
+// swapped in meanwhile, any other picture, a file that cannot be opened or read), which
+// LoadPicture then reads the careful way. Safe on any thread.
+bool ReadBannerPixels(int folderFd, const char* name, QRgb* pixels);
+
+// The picture of a banner's decoded pixels (kBannerWidth x kBannerHeight, top row first).
+QImage BannerImage(const QRgb* pixels);
+
 // Decodes a banner without Qt: a BMP with a 40-byte info header, 12 x 8 pixels (bottom-up,
 // or top-down with height -8), one plane, 8 bits a pixel, uncompressed, a palette of 1 to
 // 256 colours (0 meaning 256), every pixel naming one of them, and the pixel data where the
