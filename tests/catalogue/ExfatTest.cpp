@@ -116,5 +116,26 @@ TEST_F(ExfatTest, RefusedNamesAreBadNamesTakenNamesAreTakenAndLetterCaseAloneRen
     EXPECT_EQ(frmPreview().imgBanner->Picture(), BannerPicture(2));
 }
 
+TEST_F(ExfatTest, ANameTheFolderFoldsOtherwiseThanWeDoIsTakenAndNothingIsReplaced) {
+    // exFAT tells the sharp s and the Kelvin sign from their letters; Qt's case folding does
+    // not. Each capital here is a file of its own, kept with an upper-case extension.
+    Write("\xC3\x9F.bmp", 1);      // ß
+    Write("\xE1\xBA\x9E.BMP", 2);  // ẞ
+    Write("k.bmp", 3);
+    Write("\xE2\x84\xAA.BMP", 4);  // Kelvin sign
+    Start(folder);
+    const std::vector<std::string> before = Names();
+
+    Rename(QString::fromUtf8("\xC3\x9F"), QString::fromUtf8("\xE1\xBA\x9E"));
+    Rename("k", QString::fromUtf8("\xE2\x84\xAA"));
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    for (const auto& box : desktop.boxes)
+        EXPECT_TRUE(box.prompt.startsWith("Error renaming file: File already exists"))
+            << box.prompt.toStdString();
+    EXPECT_EQ(Names(), before);
+    EXPECT_EQ(ReadFileBytes(folder + "/\xE1\xBA\x9E.BMP"), BannerBytes(2));
+    EXPECT_EQ(ReadFileBytes(folder + "/\xE2\x84\xAA.BMP"), BannerBytes(4));
+}
+
 }  // namespace
 }  // namespace talvane::test
