@@ -137,5 +137,23 @@ TEST_F(ExfatTest, ANameTheFolderFoldsOtherwiseThanWeDoIsTakenAndNothingIsReplace
     EXPECT_EQ(ReadFileBytes(folder + "/\xE2\x84\xAA.BMP"), BannerBytes(4));
 }
 
+TEST_F(ExfatTest, AStaleEntryThatAnotherFileNowAnswersToDeletesNothing) {
+    Write("sun.bmp", 1);
+    Write("Sea.bmp", 2);
+    Start(folder);
+    // sun.bmp goes behind the list's back and Sea takes its name in capitals: the stale
+    // entry sun now answers to SUN.bmp, which Yes to "sun.bmp" must not delete.
+    ::unlink((folder + "/sun.bmp").c_str());
+    Rename("Sea", "SUN");
+    desktop.answers = {vbYes};
+    Click("sun");
+    Press(Qt::Key_Delete);
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    EXPECT_TRUE(desktop.boxes[1].prompt.startsWith("Error deleting file: File not found"))
+        << desktop.boxes[1].prompt.toStdString();
+    EXPECT_EQ(ReadFileBytes(folder + "/SUN.bmp"), BannerBytes(2));
+    EXPECT_EQ(Texts(), std::vector<QString>{"SUN"});
+}
+
 }  // namespace
 }  // namespace talvane::test
