@@ -130,9 +130,11 @@ bool FsFolder::NextFile(FsFile& file) {
         JoinPathInto(file.path_, path_, name);  // over the previous file's path, reusing its memory
         struct stat st {};
         if (::fstatat(::dirfd(dir), name, &st, 0) != 0) {
-            // Gone since it was listed, or a link that leads nowhere: not a file to list. Any
-            // other failure means the folder's files cannot be looked at: the scan fails.
-            if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) continue;
+            // Gone since it was listed, or a link that leads nowhere (a missing or looping
+            // target, or one no file can be named): not a file to list. Any other failure means
+            // the folder's files cannot be looked at: the scan fails.
+            if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP || errno == ENAMETOOLONG)
+                continue;
             throw ErrorFromErrno(errno, file.path_);
         }
         if (!S_ISREG(st.st_mode)) continue;
