@@ -27,29 +27,8 @@ bool NameExists(int folderFd, const std::string& name) {
     return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-// Whether the folder holds an entry spelt exactly `name`, byte for byte. (A folder that
-// ignores letter case finds a name under any spelling; its listing has the one it keeps.)
-bool ListsExactly(int folderFd, const std::string& name) {
-    int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return true;  // cannot tell: taken, to be safe
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return true;
-    }
-    bool found = false;
-    while (struct dirent* entry = ::readdir(dir)) {
-        if (name == entry->d_name) {
-            found = true;
-            break;
-        }
-    }
-    ::closedir(dir);
-    return found;
-}
-
 // Two names that differ in letter case alone.
-bool DifferInCaseOnly(const std::string& a, const std::string& b) {
+bool DifferInCaseOnly(std::string_view a, std::string_view b) {
     if (a == b) return false;
     QStringDecoder decodeA(QStringDecoder::Utf8), decodeB(QStringDecoder::Utf8);
     const QString textA = decodeA(QByteArrayView(a.data(), qsizetype(a.size())));
@@ -60,6 +39,16 @@ bool DifferInCaseOnly(const std::string& a, const std::string& b) {
                auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
                return lower(x) == lower(y);
            });
+}
+
+// Whether a file other than `from` holds `name`: the folder lists `name` itself, or a spelling
+// of it that differs in letter case alone. A folder that ignores letter case may fold case
+// otherwise than we do (the sharp s, the Kelvin sign), so only its listing can tell that the
+// one file answering to `name` is `from`.
+bool TakenByAnother(int folderFd, const std::string& from, const std::string& name) {
+    return ListsAny(folderFd, [&](std::string_view listed) {
+        return listed != from && (listed == name || DifferInCaseOnly(listed, name));
+    });
 }
 
 // For file systems without an atomic no-replace rename: a hard link fails when the name is
@@ -109,7 +98,7 @@ void FsFile::SetName(const std::string& name) {
     const std::string from(Name());
     int rc = RenameNoReplace(folderFd_, from.c_str(), name.c_str());
     int err = rc == 0 ? 0 : errno;
-    if (err == EEXIST && DifferInCaseOnly(from, name) && !ListsExactly(folderFd_, name)) {
+    if (err == EEXIST && DifferInCaseOnly(from, name) && !TakenByAnother(folderFd_, from, name)) {
         // The new spelling is taken by the file itself: the folder ignores letter case. (A
         // second link spelt that way would be listed under it.)
         rc = ::renameat(folderFd_, from.c_str(), folderFd_, name.c_str());
@@ -128,9 +117,11 @@ FsFolder::~FsFolder() {
 FileLook LookAt(int folderFd, const char* name) {
     struct stat st {};
     if (::fstatat(folderFd, name, &st, 0) != 0) {
-        // Gone since it was listed, or a link that leads nowhere: not a file to list. Any
-        // other failure means the folder's files cannot be looked at.
-        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return {FileLook::NotAFile, 0, 0};
+        // Gone since it was listed, or a link that leads nowhere (a missing or looping target,
+        // or one no file can be named): not a file to list. Any other failure means the
+        // folder's files cannot be looked at.
+        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP || errno == ENAMETOOLONG)
+            return {FileLook::NotAFile, 0, 0};
         return {FileLook::Failed, 0, errno};
     }
     if (!S_ISREG(st.st_mode)) return {FileLook::NotAFile, 0, 0};

@@ -116,5 +116,44 @@ TEST_F(ExfatTest, RefusedNamesAreBadNamesTakenNamesAreTakenAndLetterCaseAloneRen
     EXPECT_EQ(frmPreview().imgBanner->Picture(), BannerPicture(2));
 }
 
+TEST_F(ExfatTest, ANameTheFolderFoldsOtherwiseThanWeDoIsTakenAndNothingIsReplaced) {
+    // exFAT tells the sharp s and the Kelvin sign from their letters; Qt's case folding does
+    // not. Each capital here is a file of its own, kept with an upper-case extension.
+    Write("\xC3\x9F.bmp", 1);      // ß
+    Write("\xE1\xBA\x9E.BMP", 2);  // ẞ
+    Write("k.bmp", 3);
+    Write("\xE2\x84\xAA.BMP", 4);  // Kelvin sign
+    Start(folder);
+    const std::vector<std::string> before = Names();
+
+    Rename(QString::fromUtf8("\xC3\x9F"), QString::fromUtf8("\xE1\xBA\x9E"));
+    Rename("k", QString::fromUtf8("\xE2\x84\xAA"));
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    for (const auto& box : desktop.boxes)
+        EXPECT_TRUE(box.prompt.startsWith("Error renaming file: File already exists"))
+            << box.prompt.toStdString();
+    EXPECT_EQ(Names(), before);
+    EXPECT_EQ(ReadFileBytes(folder + "/\xE1\xBA\x9E.BMP"), BannerBytes(2));
+    EXPECT_EQ(ReadFileBytes(folder + "/\xE2\x84\xAA.BMP"), BannerBytes(4));
+}
+
+TEST_F(ExfatTest, AStaleEntryThatAnotherFileNowAnswersToDeletesNothing) {
+    Write("sun.bmp", 1);
+    Write("Sea.bmp", 2);
+    Start(folder);
+    // sun.bmp goes behind the list's back and Sea takes its name in capitals: the stale
+    // entry sun now answers to SUN.bmp, which Yes to "sun.bmp" must not delete.
+    ::unlink((folder + "/sun.bmp").c_str());
+    Rename("Sea", "SUN");
+    desktop.answers = {vbYes};
+    Click("sun");
+    Press(Qt::Key_Delete);
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    EXPECT_TRUE(desktop.boxes[1].prompt.startsWith("Error deleting file: File not found"))
+        << desktop.boxes[1].prompt.toStdString();
+    EXPECT_EQ(ReadFileBytes(folder + "/SUN.bmp"), BannerBytes(2));
+    EXPECT_EQ(Texts(), std::vector<QString>{"SUN"});
+}
+
 }  // namespace
 }  // namespace talvane::test

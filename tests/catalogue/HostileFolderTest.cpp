@@ -99,6 +99,7 @@ TEST_F(HostileFolderTest, SpecialFilesAndLinksNamedLikeBannersNeverHangTheScan) 
     ::symlink((folder / "loop1.bmp").c_str(), (folder / "loop2.bmp").c_str());
     ::symlink(elsewhere.Path().c_str(), (folder / "dirlink.bmp").c_str());
     ::symlink((folder / "gone").c_str(), (folder / "dangling.bmp").c_str());
+    ::symlink(std::string(300, 'x').c_str(), (folder / "overlong.bmp").c_str());  // names no file
     auto before = Snapshot(folder);
 
     Start(folder.Path());

@@ -1,5 +1,6 @@
 #include "app/platform/FolderFd.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -23,6 +24,25 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
 UniqueFd OpenFolderOf(const std::string& path) {
     // O_PATH: the folder is only a place to look names up in; no read permission is needed.
     return UniqueFd(::open(FolderPart(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+}
+
+bool ListsAny(int folderFd, const std::function<bool(std::string_view)>& match) {
+    int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return true;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return true;
+    }
+    bool found = false;
+    while (struct dirent* entry = ::readdir(dir)) {
+        if (match(entry->d_name)) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
 }
 
 }  // namespace talvane

@@ -3,7 +3,9 @@
 // read, renamed and deleted however long its full path is, and the folder the name is taken
 // in is the one that was opened.
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace talvane {
 
@@ -25,5 +27,10 @@ private:
 // Opens the folder holding `path` (everything before its last '/'), to look up, rename and
 // delete names in; -1 with errno set when it cannot be opened.
 UniqueFd OpenFolderOf(const std::string& path);
+
+// Whether the folder lists a name for which `match` is true. A folder that ignores letter case
+// finds a file under any spelling; only its listing has the spelling it keeps. True when the
+// folder cannot be read: nothing can be ruled out.
+bool ListsAny(int folderFd, const std::function<bool(std::string_view)>& match);
 
 }  // namespace talvane

@@ -17,6 +17,11 @@ void Kill(const std::string& path) {
     const std::string name = BaseName(path);
     struct stat st {};
     if (::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) throw ErrorFromErrno(errno, path);
+    // A folder that ignores letter case answers to this spelling with a file kept under
+    // another one, which is not the file asked for (that one went, and another took a name
+    // that differs in case alone).
+    if (!ListsAny(folder.get(), [&](std::string_view listed) { return listed == name; }))
+        throw ErrorFromErrno(ENOENT, path);
     if (S_ISDIR(st.st_mode))
         throw RuntimeError(errPathFileAccess,
                            QStringLiteral("Path/File access error (a folder): \"%1\"")
