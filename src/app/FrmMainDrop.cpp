@@ -55,6 +55,7 @@ void FrmMain::dragEnterEvent(QDragEnterEvent* event) {
 void FrmMain::dropEvent(QDropEvent* event) {
     std::optional<std::string> folder = DraggedFolder(event->mimeData());
     if (!folder || !TakeAsReading(event)) return;
+    EndLabelEditFirst();  // as the menu commands do
     RunReportingScanFailure([&] { LoadBanners(*folder); });
 }
 

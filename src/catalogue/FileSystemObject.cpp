@@ -83,6 +83,26 @@ int RenameNoReplace(int folderFd, const char* from, const char* to) {
     return rc;
 }
 
+// Renames `from` to `to`, a spelling the folder takes for `from` itself, so that no rename
+// can replace a file someone else gives that spelling meanwhile: through a spare name of its
+// own, each step no-replace, and back when the second step fails.
+int RenameThroughSpareName(int folderFd, const std::string& from, const std::string& to) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string spare = ".talvane-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        if (RenameNoReplace(folderFd, from.c_str(), spare.c_str()) != 0) {
+            if (errno == EEXIST) continue;
+            return -1;
+        }
+        if (RenameNoReplace(folderFd, spare.c_str(), to.c_str()) == 0) return 0;
+        const int err = errno;
+        RenameNoReplace(folderFd, spare.c_str(), from.c_str());
+        errno = err;
+        return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 }  // namespace
 
 std::string_view FsFile::Name() const { return BaseNameView(path_); }
@@ -101,7 +121,7 @@ void FsFile::SetName(const std::string& name) {
     if (err == EEXIST && DifferInCaseOnly(from, name) && !TakenByAnother(folderFd_, from, name)) {
         // The new spelling is taken by the file itself: the folder ignores letter case. (A
         // second link spelt that way would be listed under it.)
-        rc = ::renameat(folderFd_, from.c_str(), folderFd_, name.c_str());
+        rc = RenameThroughSpareName(folderFd_, from, name);
         err = rc == 0 ? 0 : errno;
     }
     if (err == ENOENT && NameExists(folderFd_, from))
@@ -171,10 +191,12 @@ std::unique_ptr<FsFolder> FileSystemObject::GetFolder(const std::string& path) {
 FsFile FileSystemObject::GetFile(const std::string& path) {
     auto folder = std::make_shared<UniqueFd>(OpenFolderOf(path));
     if (folder->get() < 0) throw ErrorFromErrno(errno, path);
+    const std::string name(BaseNameView(path));
     struct stat st {};
-    if (::fstatat(folder->get(), std::string(BaseNameView(path)).c_str(), &st, 0) != 0)
-        throw ErrorFromErrno(errno, path);
-    if (S_ISDIR(st.st_mode)) throw ErrorFromErrno(ENOENT, path);
+    if (::fstatat(folder->get(), name.c_str(), &st, 0) != 0) throw ErrorFromErrno(errno, path);
+    // A folder that ignores letter case may answer with a file spelt otherwise, which is not
+    // the one asked for.
+    if (S_ISDIR(st.st_mode) || !SpeltExactly(folder->get(), name)) throw ErrorFromErrno(ENOENT, path);
     FsFile file;
     file.path_ = path;
     file.size_ = static_cast<uint64_t>(st.st_size);

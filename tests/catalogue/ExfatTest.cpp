@@ -137,22 +137,30 @@ TEST_F(ExfatTest, ANameTheFolderFoldsOtherwiseThanWeDoIsTakenAndNothingIsReplace
     EXPECT_EQ(ReadFileBytes(folder + "/\xE2\x84\xAA.BMP"), BannerBytes(4));
 }
 
-TEST_F(ExfatTest, AStaleEntryThatAnotherFileNowAnswersToDeletesNothing) {
+TEST_F(ExfatTest, AStaleEntryThatAnotherFileNowAnswersToRenamesAndDeletesNothing) {
     Write("sun.bmp", 1);
     Write("Sea.bmp", 2);
+    Write("moon.bmp", 3);
+    Write("Star.bmp", 4);
     Start(folder);
-    // sun.bmp goes behind the list's back and Sea takes its name in capitals: the stale
-    // entry sun now answers to SUN.bmp, which Yes to "sun.bmp" must not delete.
+    // sun.bmp and moon.bmp go behind the list's back, and Sea and Star take their names in
+    // capitals: the stale entries now answer to SUN.bmp and MOON.bmp, which renaming sun must
+    // not move, nor Yes to "moon.bmp" delete.
     ::unlink((folder + "/sun.bmp").c_str());
+    ::unlink((folder + "/moon.bmp").c_str());
     Rename("Sea", "SUN");
+    Rename("Star", "MOON");
+    Rename("sun", "Other");
     desktop.answers = {vbYes};
-    Click("sun");
+    Click("moon");
     Press(Qt::Key_Delete);
-    ASSERT_EQ(desktop.boxes.size(), 2u);
-    EXPECT_TRUE(desktop.boxes[1].prompt.startsWith("Error deleting file: File not found"))
-        << desktop.boxes[1].prompt.toStdString();
+    ASSERT_EQ(desktop.boxes.size(), 3u);
+    EXPECT_TRUE(desktop.boxes[0].prompt.startsWith("Error renaming file: File not found"));
+    EXPECT_TRUE(desktop.boxes[2].prompt.startsWith("Error deleting file: File not found"));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"MOON.bmp", "SUN.bmp"}));
     EXPECT_EQ(ReadFileBytes(folder + "/SUN.bmp"), BannerBytes(2));
-    EXPECT_EQ(Texts(), std::vector<QString>{"SUN"});
+    EXPECT_EQ(ReadFileBytes(folder + "/MOON.bmp"), BannerBytes(4));
+    EXPECT_EQ(Texts(), (std::vector<QString>{"MOON", "SUN"}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/platform/Names.h"
@@ -43,6 +44,22 @@ bool ListsAny(int folderFd, const std::function<bool(std::string_view)>& match) 
     }
     ::closedir(dir);
     return found;
+}
+
+bool SpeltExactly(int folderFd, const std::string& name) {
+    std::string other = name;
+    for (size_t i = other.size(); i-- > 0;) {
+        char& c = other[i];
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+            c ^= 0x20;  // the other case of an ASCII letter
+            break;
+        }
+    }
+    struct stat st {};
+    // A folder that tells letter case apart, as most do, does not answer to the other spelling.
+    if (other != name && ::fstatat(folderFd, other.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+        return true;
+    return ListsAny(folderFd, [&](std::string_view listed) { return listed == name; });
 }
 
 }  // namespace talvane

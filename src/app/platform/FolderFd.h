@@ -33,4 +33,9 @@ UniqueFd OpenFolderOf(const std::string& path);
 // folder cannot be read: nothing can be ruled out.
 bool ListsAny(int folderFd, const std::function<bool(std::string_view)>& match);
 
+// Whether `name`, which the folder has just answered to, is spelt so in the folder, not only
+// a spelling it answers to. Only a folder that also answers to another spelling of the name
+// is listed to tell.
+bool SpeltExactly(int folderFd, const std::string& name);
+
 }  // namespace talvane

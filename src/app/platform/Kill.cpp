@@ -20,8 +20,7 @@ void Kill(const std::string& path) {
     // A folder that ignores letter case answers to this spelling with a file kept under
     // another one, which is not the file asked for (that one went, and another took a name
     // that differs in case alone).
-    if (!ListsAny(folder.get(), [&](std::string_view listed) { return listed == name; }))
-        throw ErrorFromErrno(ENOENT, path);
+    if (!SpeltExactly(folder.get(), name)) throw ErrorFromErrno(ENOENT, path);
     if (S_ISDIR(st.st_mode))
         throw RuntimeError(errPathFileAccess,
                            QStringLiteral("Path/File access error (a folder): \"%1\"")
