@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <vector>
 
 #include "app/platform/Accessibility.h"
 #include "app/platform/MsgBox.h"
@@ -16,12 +17,24 @@ namespace talvane {
 
 namespace {
 int gLoadedForms = 0;
+// Every form in existence, oldest first.
+std::vector<Form*> gForms;
 std::function<void()> gOnLastFormUnloaded = [] { QCoreApplication::quit(); };
 }  // namespace
 
 void CountLoadedForm() { ++gLoadedForms; }
 int LoadedFormCount() { return gLoadedForms; }
 void SetOnLastFormUnloaded(std::function<void()> action) { gOnLastFormUnloaded = std::move(action); }
+
+QWidget* ProgramWindow() {
+    Form* shown = nullptr;
+    for (Form* form : gForms) {
+        if (!form->isVisible()) continue;
+        if (!form->parentWidget()) return form;
+        if (!shown) shown = form;
+    }
+    return shown;
+}
 
 // The client area tells its form when its size changes, so docked controls follow and the
 // form's Resize event runs.
@@ -46,7 +59,10 @@ Form::Form(Qt::WindowFlags flags) : QWidget(nullptr, flags), client_(new ClientA
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(client_);
+    gForms.push_back(this);
 }
+
+Form::~Form() { std::erase(gForms, this); }
 
 void Form::SetMenuBar(QMenuBar* menuBar) { layout()->setMenuBar(menuBar); }
 

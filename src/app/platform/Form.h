@@ -18,6 +18,7 @@ class Form : public QWidget {
     Q_OBJECT
 public:
     explicit Form(Qt::WindowFlags flags = Qt::Window);
+    ~Form() override;
 
     // Displays the form (modeless), owned by `owner` when given: an owned window stays above
     // its owner and is minimised with it. The first display centres it on the screen.
@@ -77,6 +78,11 @@ bool Unload(Form& form, int16_t mode = vbFormCode);
 
 // Number of forms loaded at this moment.
 int LoadedFormCount();
+
+// The window a dialog belongs to when no window of the program is active, as right after
+// another dialog closed and before the window manager hands the keyboard back: the first
+// form made that is shown and has no owner, else the first shown form; none when none is.
+QWidget* ProgramWindow();
 
 // What happens when the last form unloads (by default: the application's event loop ends).
 void SetOnLastFormUnloaded(std::function<void()> action);
