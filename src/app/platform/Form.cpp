@@ -12,6 +12,7 @@
 #include "app/platform/Accessibility.h"
 #include "app/platform/MsgBox.h"
 #include "app/platform/Screen.h"
+#include "app/platform/WindowManagerHints.h"
 
 namespace talvane {
 
@@ -52,7 +53,18 @@ private:
     Form* form_;
 };
 
-Form::Form(Qt::WindowFlags flags) : QWidget(nullptr, flags), client_(new ClientArea(this)) {
+namespace {
+Qt::WindowFlags FlagsOf(BorderStyle style) {
+    if (style == vbFixedToolWindow)
+        return Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    return Qt::Window;
+}
+}  // namespace
+
+Form::Form(BorderStyle borderStyle)
+    : QWidget(nullptr, FlagsOf(borderStyle)),
+      client_(new ClientArea(this)),
+      borderStyle_(borderStyle) {
     // Before any of its controls is met by a screen reader.
     InstallAccessibleRoles();
     auto* layout = new QVBoxLayout(this);
@@ -68,6 +80,8 @@ void Form::SetMenuBar(QMenuBar* menuBar) { layout()->setMenuBar(menuBar); }
 
 void Form::Show(Form* owner) {
     if (owner && parentWidget() != owner) setParent(owner, windowFlags());
+    // After the owner is set, which has Qt write the window's type again.
+    if (borderStyle_ == vbFixedToolWindow && !isVisible()) TypeAsFixedToolWindow(this);
     show();
     raise();
     if (!shownBefore_) {

@@ -14,10 +14,18 @@ namespace talvane {
 // How an unload was asked for, as passed to Form_QueryUnload.
 enum UnloadMode : int16_t { vbFormControlMenu = 0, vbFormCode = 1, vbAppWindows = 2 };
 
+// How the window manager frames a form.
+enum BorderStyle : int16_t {
+    // A sizable frame with window menu, close box, minimise and maximise buttons.
+    vbSizable = 2,
+    // A thin caption with a close box only; not resizable.
+    vbFixedToolWindow = 4,
+};
+
 class Form : public QWidget {
     Q_OBJECT
 public:
-    explicit Form(Qt::WindowFlags flags = Qt::Window);
+    explicit Form(BorderStyle borderStyle = vbSizable);
     ~Form() override;
 
     // Displays the form (modeless), owned by `owner` when given: an owned window stays above
@@ -63,6 +71,7 @@ private:
     void FitToFrame();
 
     QWidget* client_;
+    BorderStyle borderStyle_;
     bool shownBefore_ = false;
     // The outer size last set, in pixels (-1: not set); a window manager's frame is known
     // only once the window is on screen, and the window is fitted to it then, once.
