@@ -9,7 +9,7 @@
 
 namespace talvane {
 
-FrmMain::FrmMain() : Form(Qt::Window) {
+FrmMain::FrmMain() : Form(vbSizable) {
     SetCaption(QStringLiteral("Talvane"));
     setAccessibleName(Caption());
     setWindowIcon(AppIcon());

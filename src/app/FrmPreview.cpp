@@ -5,7 +5,7 @@
 namespace talvane {
 
 FrmPreview::FrmPreview()
-    : Form(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : Form(vbFixedToolWindow),
       imgBanner(new ImageControl(Client())) {
     SetCaption(QStringLiteral("Banner Preview"));
     setAccessibleName(Caption());

@@ -92,6 +92,10 @@ TEST_F(DeleteTest, ABannerAlreadyDeletedOutsideIsReportedAndTakenOutOfTheList) {
               QString("Error deleting file: File not found: \"%1\"").arg(QString::fromStdString(folder / "Star.bmp")));
     EXPECT_EQ(desktop.boxes[1].style, vbOKOnly | vbCritical);
     EXPECT_EQ(desktop.boxes[1].title, "Talvane");
+    // No window is active the moment the question closes; the error still comes up over
+    // the main window.
+    EXPECT_EQ(desktop.boxes[0].owner, &Main());
+    EXPECT_EQ(desktop.boxes[1].owner, &Main());
     EXPECT_EQ(Texts(), (std::vector<QString>{"Moon", "Sun"}));
     EXPECT_TRUE(frmPreview().imgBanner->Picture().isNull());
     EXPECT_EQ(Panel(3), "2 Banners");

@@ -2,6 +2,7 @@
 // files of the right size that are not banners. Each is listed correctly or ends the scan
 // with a message; nothing hangs, crashes or changes a file.
 
+#include <QLabel>
 #include <QRegularExpression>
 #include <dirent.h>
 #include <fcntl.h>
@@ -78,6 +79,32 @@ TEST_F(HostileFolderTest, OddNamesAreListedKeyedByTheirBytesAndCanBeRenamedAndDe
     Press(Qt::Key_Delete);
     EXPECT_FALSE(folder.Exists("\xFF\xFE.bmp"));
     EXPECT_EQ(List().ListItems().Count(), int(names.size()) - 1);
+}
+
+TEST_F(HostileFolderTest, APathWithALineBreakTakesOneLineOfThePathPanelAndIsKeptWhole) {
+    TempFolder folder;
+    folder.WriteBanner("new\nline.bmp", 1);
+    Start(folder.Path());
+    QLabel* label = nullptr;
+    for (QLabel* panel : Main().sbStatusBar->findChildren<QLabel*>())
+        if (panel->accessibleDescription() == "Path") label = panel;
+    ASSERT_NE(label, nullptr);
+    const QImage blank = label->grab().toImage();
+    Click(QString("new\nline"));
+    const QString path = QString::fromStdString(folder / "new\nline.bmp");
+    EXPECT_EQ(Panel(2), path);
+    EXPECT_EQ(label->accessibleName(), path);
+    // What the text painted: the pixels that differ from the empty panel.
+    const QImage shot = label->grab().toImage();
+    ASSERT_EQ(shot.size(), blank.size());
+    QRect ink;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (shot.pixel(x, y) != blank.pixel(x, y)) ink |= QRect(x, y, 1, 1);
+    EXPECT_TRUE(label->contentsRect().contains(ink));
+    EXPECT_LE(ink.height(), label->fontMetrics().height()) << "more than one line";
+    EXPECT_GT(ink.width(), label->fontMetrics().horizontalAdvance("newline.bmp"));
+    EXPECT_TRUE(QRect(QPoint(), Main().sbStatusBar->size()).contains(label->geometry()));
 }
 
 TEST_F(HostileFolderTest, SpecialFilesAndLinksNamedLikeBannersNeverHangTheScan) {

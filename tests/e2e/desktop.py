@@ -305,6 +305,16 @@ class Desktop:
                     int(fields["Width"]), int(fields["Height"])), frame
         return None
 
+    def allowed_actions(self, title):
+        """What the window manager lets the user do with the X window titled `title`
+        (_NET_WM_ALLOWED_ACTIONS without its prefix), or None before it says."""
+        for wid in self._run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$").split():
+            line = self._run("xprop", "-id", wid, "_NET_WM_ALLOWED_ACTIONS")
+            if "=" in line:
+                return {action.strip().replace("_NET_WM_ACTION_", "")
+                        for action in line.split("=", 1)[1].split(",")}
+        return None
+
     def compositor_origin(self):
         """Where weston's output lies on the X screen."""
         # A line of the tree: 0x200005 "Weston Compositor - screen0": (...)  WxH+x+y  +X+Y

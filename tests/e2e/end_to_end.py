@@ -8,8 +8,9 @@ through File > Exit. It reads what the windows say through the accessibility bus
 the preview's pixels, and checks the files on disk after each step.
 
 With --openbox the same program runs under a window manager on a 1024 x 768 screen: its
-frame must come within the main window's share of the screen, and a shorter scenario
-(browse, click, F2 rename, Del answered Yes, Exit) must hold there too. With --wayland it
+frame must come within the main window's share of the screen, the preview must have a close
+box only, and a shorter scenario (browse, click, F2 rename, Del answered Yes, Exit) must hold
+there too. With --wayland it
 runs as a native Wayland client of weston, started on a folder given on its command line:
 entries and panels, a click, and File > Exit, chosen through the accessibility bus.
 
@@ -314,6 +315,15 @@ class Scenario:
 
         wait_for("the list to end 2 px above the status bar", lambda: gap() == 2)
 
+    def preview_has_a_close_box_only(self):
+        """The preview is a fixed tool window: it can be moved and closed, not minimised,
+        maximised or resized."""
+        actions = wait_for("the window manager to frame the preview",
+                           lambda: self.ui.allowed_actions("Banner Preview"))
+        unwanted = actions & {"MINIMIZE", "MAXIMIZE_HORZ", "MAXIMIZE_VERT", "RESIZE", "FULLSCREEN"}
+        if "CLOSE" not in actions or unwanted:
+            raise Failure(f"the window manager offers {sorted(actions)} on the preview")
+
     # ---- natively under Wayland ---------------------------------------------------------
 
     def listed_from_the_command_line(self):
@@ -393,7 +403,7 @@ def fake_opener(root):
 def steps_of(scenario, session):
     if session == "openbox":
         return [scenario.start_up_and_browse, scenario.frame_within_the_screen_share,
-                scenario.click_shows_path_and_preview, scenario.rename_with_f2,
+                scenario.preview_has_a_close_box_only, scenario.click_shows_path_and_preview, scenario.rename_with_f2,
                 scenario.delete_answering_yes, scenario.exit_from_menu]
     if session == "wayland":
         return [scenario.listed_from_the_command_line, scenario.click_through_the_compositor,

@@ -25,6 +25,9 @@ public:
     ~ModalStandIn() {
         window_.hide();
         QCoreApplication::processEvents();
+        // A window manager hands the keyboard back only later: until then no window of the
+        // program is active.
+        QApplication::setActiveWindow(nullptr);
     }
 
 private:

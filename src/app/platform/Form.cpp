@@ -7,21 +7,35 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <vector>
 
 #include "app/platform/Accessibility.h"
 #include "app/platform/MsgBox.h"
 #include "app/platform/Screen.h"
+#include "app/platform/WindowManagerHints.h"
 
 namespace talvane {
 
 namespace {
 int gLoadedForms = 0;
+// Every form in existence, oldest first.
+std::vector<Form*> gForms;
 std::function<void()> gOnLastFormUnloaded = [] { QCoreApplication::quit(); };
 }  // namespace
 
 void CountLoadedForm() { ++gLoadedForms; }
 int LoadedFormCount() { return gLoadedForms; }
 void SetOnLastFormUnloaded(std::function<void()> action) { gOnLastFormUnloaded = std::move(action); }
+
+QWidget* ProgramWindow() {
+    Form* shown = nullptr;
+    for (Form* form : gForms) {
+        if (!form->isVisible()) continue;
+        if (!form->parentWidget()) return form;
+        if (!shown) shown = form;
+    }
+    return shown;
+}
 
 // The client area tells its form when its size changes, so docked controls follow and the
 // form's Resize event runs.
@@ -39,19 +53,35 @@ private:
     Form* form_;
 };
 
-Form::Form(Qt::WindowFlags flags) : QWidget(nullptr, flags), client_(new ClientArea(this)) {
+namespace {
+Qt::WindowFlags FlagsOf(BorderStyle style) {
+    if (style == vbFixedToolWindow)
+        return Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    return Qt::Window;
+}
+}  // namespace
+
+Form::Form(BorderStyle borderStyle)
+    : QWidget(nullptr, FlagsOf(borderStyle)),
+      client_(new ClientArea(this)),
+      borderStyle_(borderStyle) {
     // Before any of its controls is met by a screen reader.
     InstallAccessibleRoles();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(client_);
+    gForms.push_back(this);
 }
+
+Form::~Form() { std::erase(gForms, this); }
 
 void Form::SetMenuBar(QMenuBar* menuBar) { layout()->setMenuBar(menuBar); }
 
 void Form::Show(Form* owner) {
     if (owner && parentWidget() != owner) setParent(owner, windowFlags());
+    // After the owner is set, which has Qt write the window's type again.
+    if (borderStyle_ == vbFixedToolWindow && !isVisible()) TypeAsFixedToolWindow(this);
     show();
     raise();
     if (!shownBefore_) {

@@ -14,10 +14,19 @@ namespace talvane {
 // How an unload was asked for, as passed to Form_QueryUnload.
 enum UnloadMode : int16_t { vbFormControlMenu = 0, vbFormCode = 1, vbAppWindows = 2 };
 
+// How the window manager frames a form.
+enum BorderStyle : int16_t {
+    // A sizable frame with window menu, close box, minimise and maximise buttons.
+    vbSizable = 2,
+    // A thin caption with a close box only; not resizable.
+    vbFixedToolWindow = 4,
+};
+
 class Form : public QWidget {
     Q_OBJECT
 public:
-    explicit Form(Qt::WindowFlags flags = Qt::Window);
+    explicit Form(BorderStyle borderStyle = vbSizable);
+    ~Form() override;
 
     // Displays the form (modeless), owned by `owner` when given: an owned window stays above
     // its owner and is minimised with it. The first display centres it on the screen.
@@ -62,6 +71,7 @@ private:
     void FitToFrame();
 
     QWidget* client_;
+    BorderStyle borderStyle_;
     bool shownBefore_ = false;
     // The outer size last set, in pixels (-1: not set); a window manager's frame is known
     // only once the window is on screen, and the window is fitted to it then, once.
@@ -77,6 +87,11 @@ bool Unload(Form& form, int16_t mode = vbFormCode);
 
 // Number of forms loaded at this moment.
 int LoadedFormCount();
+
+// The window a dialog belongs to when no window of the program is active, as right after
+// another dialog closed and before the window manager hands the keyboard back: the first
+// form made that is shown and has no owner, else the first shown form; none when none is.
+QWidget* ProgramWindow();
 
 // What happens when the last form unloads (by default: the application's event loop ends).
 void SetOnLastFormUnloaded(std::function<void()> action);

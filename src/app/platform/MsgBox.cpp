@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "app/platform/Form.h"
+
 // The icons live in this library, whose resources are registered by hand.
 static void RegisterIconResources() { Q_INIT_RESOURCE(icons); }
 
@@ -19,7 +21,9 @@ QIcon AppIcon() {
 }
 
 int MsgBox(const QString& prompt, int style, const QString& title) {
+    // A box without an owner may come up anywhere on the screen, not over the program.
     QWidget* owner = QApplication::activeWindow();
+    if (!owner || !owner->isVisible()) owner = ProgramWindow();
     return TheDesktop().MessageBox(owner, prompt, style, title.isEmpty() ? AppTitle() : title);
 }
 

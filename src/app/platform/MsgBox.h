@@ -1,5 +1,6 @@
 #pragma once
-// The modal message box, owned by the active window of the program.
+// The modal message box, owned by the active window of the program, or by its main window
+// when none is active.
 
 #include <QIcon>
 #include <QString>

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPainter>
 
+#include "app/platform/OneLine.h"
 #include "app/platform/RuntimeError.h"
 #include "app/platform/Screen.h"
 
@@ -11,8 +12,10 @@ namespace talvane {
 
 namespace {
 
-// A panel's label: a text too long for the panel loses its middle, not its end, so a path
-// still shows the file's name. The label's text, and what a screen reader hears, stay whole.
+// A panel's label: its text takes one line, a line break or other control character in it
+// drawn as a symbol, and a text too long for the panel loses its middle, not its end, so a
+// path still shows the file's name. The label's text, and what a screen reader hears, stay
+// whole.
 class PanelLabel : public QLabel {
 public:
     using QLabel::QLabel;
@@ -20,7 +23,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override {
         const QRect area = contentsRect();
-        if (fontMetrics().horizontalAdvance(text()) <= area.width()) {
+        const QString shown = OneLine(text());
+        if (shown == text() && fontMetrics().horizontalAdvance(shown) <= area.width()) {
             QLabel::paintEvent(event);
             return;
         }
@@ -28,7 +32,7 @@ protected:
         QPainter painter(this);
         painter.setPen(palette().color(foregroundRole()));
         painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
-                         fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
+                         fontMetrics().elidedText(shown, Qt::ElideMiddle, area.width()));
     }
 };
 
