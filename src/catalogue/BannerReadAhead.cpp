@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <cstring>
 #include <dirent.h>
+#include <string>
 #include <sys/resource.h>
+#include <thread>
 
 #include "app/platform/LoadPicture.h"
 #include "app/platform/Names.h"
@@ -16,26 +17,29 @@ namespace talvane {
 
 namespace {
 
-// Names handed to the readers at a time, so they start before the listing is through.
-constexpr size_t kBatch = 64;
-// A folder with no more wanted names than this is read on the user-interface thread alone.
-constexpr size_t kFewFiles = 32;
+// Names handed to the readers at a time.
+constexpr size_t kBatch = 16;
 // Descriptors left for everything else the program may open meanwhile.
 constexpr int kSpareDescriptors = 8;
-// A file that takes longer than this to look at and read was not in memory: the disk is
-// being waited on, and more reads in flight shorten the wait.
-constexpr auto kSlowRead = std::chrono::microseconds(500);
+// A read that takes longer than this was, most likely, waiting on the disk; when many do, the
+// disk is slow to answer, and more reads in flight shorten the wait. (Now and then a read is
+// slow only because its thread had to give way to another.)
+constexpr auto kSlowRead = std::chrono::microseconds(250);
+constexpr int kReadsJudged = 32;
+constexpr int kSlowReadsForMore = 8;
 
 // Readers while files come from memory: as many as there are processors, which they share
-// with the user-interface thread.
+// with the lister and the user-interface thread.
 int ReadersAtFirst() { return int(std::max(1u, std::thread::hardware_concurrency())); }
 
 }  // namespace
 
 struct BannerReadAhead::Slot {
-    enum State : int { kQueued, kReading, kDone };
-    std::atomic<int> state{kDone};
-    std::string name;  // written by the user-interface thread before the slot is queued
+    // Free -> Queued (by the lister) -> Reading (by whoever reads it) -> Done -> Free (by the
+    // user-interface thread, once it has taken it); End marks where the listing ended.
+    enum State : int { kFree, kQueued, kReading, kDone, kEnd };
+    std::atomic<int> state{kFree};
+    std::string name;  // written by the lister while the slot is free
     // Written by whoever reads the slot, before it is done.
     FileLook look{};
     bool decoded = false;
@@ -43,20 +47,38 @@ struct BannerReadAhead::Slot {
 };
 
 BannerReadAhead::BannerReadAhead(FsFolder& folder, bool (*wanted)(std::string_view name), uint64_t size)
-    : folder_(folder), wanted_(wanted), size_(size), slots_(std::make_unique<Slot[]>(kWindow)) {}
+    : folder_(folder), wanted_(wanted), size_(size), shared_(std::make_unique<Shared>()) {
+    readers_ = ReadersFor(folder_.Fd());
+    if (readers_ == 0) {
+        shared_->ring = std::make_unique<Slot[]>(1);  // everything on this thread, one file at a time
+        return;
+    }
+    shared_->ring = std::make_unique<Slot[]>(kWindow);
+    shared_->active = std::min(readers_, ReadersAtFirst());
+    // Thread 0 lists the folder, then reads with the others.
+    ReaderThreads::Instance().Run(
+        [this](int index) {
+            if (index == 0) List();
+            ReadSlots(index);
+        },
+        readers_ + 1);
+}
 
 BannerReadAhead::~BannerReadAhead() {
-    if (threads_ == 0) return;
+    if (readers_ == 0) return;
+    Shared& shared = *shared_;
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+        std::lock_guard lock(shared.mutex);
+        shared.stopping = true;
     }
-    more_.notify_all();
-    called_.notify_all();
+    shared.more.notify_all();
+    shared.called.notify_all();
+    shared.taken.fetch_add(1);  // a lister waiting for room wakes to a changed value, and stops
+    shared.taken.notify_all();
     ReaderThreads::Instance().Join();
 }
 
-int BannerReadAhead::ThreadsFor(int folderFd) {
+int BannerReadAhead::ReadersFor(int folderFd) {
     // Each reader holds one file open at a time: never more readers than descriptors to spare.
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
@@ -68,86 +90,78 @@ int BannerReadAhead::ThreadsFor(int folderFd) {
         open = folderFd + 1;  // descriptors are handed out lowest first
     }
     const long spare = long(std::min<rlim_t>(limit.rlim_cur, 1 << 20)) - open - kSpareDescriptors;
-    return int(std::clamp<long>(spare, 0, kMaxThreads));
+    return int(std::clamp<long>(spare, 0, kMaxReaders));
 }
 
-void BannerReadAhead::Refill() {
-    // Keeps the window full, handing the readers names as they come.
-    size_t handed = queued_;
+void BannerReadAhead::List() {
+    Shared& shared = *shared_;
     std::string_view name;
-    while (!listed_ && queued_ - taken_ < kWindow) {
-        bool more;
-        try {
-            more = folder_.NextName(name);
-        } catch (const RuntimeError& error) {
-            listingError_ = std::make_unique<RuntimeError>(error);
-            more = false;
+    size_t filled = 0;
+    auto publish = [&] {
+        bool wake;
+        {
+            std::lock_guard lock(shared.mutex);
+            shared.published = filled;
+            wake = shared.waiting > 0;
         }
-        if (!more) {
-            listed_ = true;
+        if (wake) shared.more.notify_all();
+    };
+    for (;;) {
+        // Never more than a window ahead of the scan.
+        for (size_t taken; filled - (taken = shared.taken.load(std::memory_order_acquire)) >= kWindow;) {
+            if (shared.stopping) return;
+            shared.taken.wait(taken, std::memory_order_acquire);
+        }
+        if (shared.stopping) return;
+        Slot& slot = shared.ring[filled % kWindow];
+        if (!folder_.NextName(name)) {
+            slot.state.store(Slot::kEnd, std::memory_order_release);
+            slot.state.notify_one();
             break;
         }
         if (!wanted_(name)) continue;
-        Slot& slot = slots_[queued_ % kWindow];
         slot.name.assign(name);
         slot.state.store(Slot::kQueued, std::memory_order_release);
-        ++queued_;
-        if (queued_ - handed >= kBatch) {
-            Publish();
-            handed = queued_;
-        }
+        slot.state.notify_one();
+        if (++filled % kBatch == 0) publish();
     }
-    Publish();
+    publish();
 }
 
-void BannerReadAhead::Publish() {
-    if (threads_ == 0) {
-        // Readers are started once there is enough to read.
-        if (queued_ <= kFewFiles || startTried_) return;
-        startTried_ = true;
-        threads_ = ThreadsFor(folder_.Fd());
-        if (threads_ == 0) return;
-        active_ = std::min(threads_, ReadersAtFirst());
-        ReaderThreads::Instance().Run([this](int index) { ReadSlots(index); }, threads_);
-    }
-    bool wake;
-    {
-        std::lock_guard lock(mutex_);
-        if (published_ == queued_) return;
-        published_ = queued_;
-        wake = waiting_ > 0;
-    }
-    if (wake) more_.notify_all();
-}
-
-void BannerReadAhead::CallMoreReaders() {
-    {
-        std::lock_guard lock(mutex_);
-        if (active_ == threads_) return;
-        active_ = threads_;
-    }
-    called_.notify_all();
-}
-
-void BannerReadAhead::ReadSlots(int index) {
-    std::unique_lock lock(mutex_);
+void BannerReadAhead::ReadSlots(int reader) {
+    Shared& shared = *shared_;
+    int reads = 0, slow = 0;
+    std::unique_lock lock(shared.mutex);
     for (;;) {
-        if (index >= active_) called_.wait(lock, [&] { return stopping_ || index < active_; });
-        ++waiting_;
-        more_.wait(lock, [this] { return stopping_ || claimed_ < published_; });
-        --waiting_;
-        if (stopping_) return;
-        Slot& slot = slots_[claimed_++ % kWindow];
+        if (reader >= shared.active) shared.called.wait(lock, [&] { return shared.stopping || reader < shared.active; });
+        ++shared.waiting;
+        shared.more.wait(lock, [&] { return shared.stopping || shared.claimed < shared.published; });
+        --shared.waiting;
+        if (shared.stopping) return;
+        Slot& slot = shared.ring[shared.claimed++ % kWindow];
         lock.unlock();
         // The user-interface thread may have read this one itself when it came to it first.
         int queued = Slot::kQueued;
         if (slot.state.compare_exchange_strong(queued, Slot::kReading, std::memory_order_acq_rel)) {
             const auto start = std::chrono::steady_clock::now();
             Read(slot);
-            if (std::chrono::steady_clock::now() - start > kSlowRead) CallMoreReaders();
+            slow += std::chrono::steady_clock::now() - start > kSlowRead;
+            if (++reads == kReadsJudged) {
+                if (slow >= kSlowReadsForMore) CallMoreReaders();
+                reads = slow = 0;
+            }
         }
         lock.lock();
     }
+}
+
+void BannerReadAhead::CallMoreReaders() {
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (shared_->active == readers_ + 1) return;
+        shared_->active = readers_ + 1;
+    }
+    shared_->called.notify_all();
 }
 
 void BannerReadAhead::Read(Slot& slot) {
@@ -158,33 +172,60 @@ void BannerReadAhead::Read(Slot& slot) {
     slot.state.notify_one();
 }
 
-bool BannerReadAhead::NextFile(FsFile& file) {
-    for (;;) {
-        if (queued_ - taken_ <= kWindow / 2) Refill();
-        if (taken_ == queued_) {
-            if (listingError_) throw *listingError_;
-            return false;
-        }
-        Slot& slot = slots_[taken_ % kWindow];
-        int state = Slot::kQueued;
-        if (slot.state.compare_exchange_strong(state, Slot::kReading, std::memory_order_acq_rel)) {
-            Read(slot);  // no reader has come to it yet
-        } else {
-            while ((state = slot.state.load(std::memory_order_acquire)) != Slot::kDone) slot.state.wait(state);
-        }
-        ++taken_;
-        JoinPathInto(file.path_, folder_.Path(), slot.name);
-        if (slot.look.kind == FileLook::Failed) throw ErrorFromErrno(slot.look.error, file.path_);
-        if (slot.look.kind == FileLook::NotAFile || slot.look.size != size_) continue;
-        file.size_ = slot.look.size;
-        file.folderFd_ = folder_.Fd();
-        current_ = slot.decoded ? &slot : nullptr;  // untouched until the next call
+bool BannerReadAhead::NextSlot(Slot*& next) {
+    if (readers_ == 0) {
+        std::string_view name;
+        do {
+            if (!folder_.NextName(name)) return false;
+        } while (!wanted_(name));
+        Slot& slot = shared_->ring[0];
+        slot.name.assign(name);
+        Read(slot);
+        next = &slot;
         return true;
     }
+    // The slot taken last is given back to the lister.
+    std::atomic<size_t>& taken = shared_->taken;
+    size_t count = taken.load(std::memory_order_relaxed);
+    if (next) {
+        next->state.store(Slot::kFree, std::memory_order_relaxed);
+        taken.store(++count, std::memory_order_release);
+        taken.notify_one();
+    }
+    Slot& slot = shared_->ring[count % kWindow];
+    int state;
+    while ((state = slot.state.load(std::memory_order_acquire)) == Slot::kFree) slot.state.wait(state);
+    if (state == Slot::kEnd) return false;
+    if (state == Slot::kQueued &&
+        slot.state.compare_exchange_strong(state, Slot::kReading, std::memory_order_acq_rel)) {
+        Read(slot);  // no reader has come to it yet
+    } else {
+        while ((state = slot.state.load(std::memory_order_acquire)) != Slot::kDone) slot.state.wait(state);
+    }
+    next = &slot;
+    return true;
+}
+
+bool BannerReadAhead::NextFile(FsFile& file) {
+    Slot* slot = current_;
+    for (;;) {
+        if (!NextSlot(slot)) {
+            if (folder_.ListingError() != 0)
+                throw ErrorFromErrno(folder_.ListingError(), folder_.Path(), PathKind::Folder);
+            return false;
+        }
+        JoinPathInto(file.path_, folder_.Path(), slot->name);
+        if (slot->look.kind == FileLook::Failed) throw ErrorFromErrno(slot->look.error, file.path_);
+        if (slot->look.kind == FileLook::File && slot->look.size == size_) break;
+    }
+    file.size_ = slot->look.size;
+    file.folderFd_ = folder_.Fd();
+    current_ = slot;  // its pixels stay as they are until the next call
+    return true;
 }
 
 QImage BannerReadAhead::LoadPicture(const FsFile& file) {
-    if (!current_) return talvane::LoadPicture(file.Path(), file.FolderFd());
+    if (!current_ || !current_->decoded) return talvane::LoadPicture(file.Path(), file.FolderFd());
     // Two pictures take turns: the one the caller no longer holds is written over, rather
     // than a picture made for every banner.
     for (QImage& picture : pictures_) {

@@ -1,9 +1,10 @@
 #pragma once
 // Reading a folder's banners ahead of the scan. A scan spends its time waiting on the disk,
-// one file after the other; here reader threads look at the files and read and decode the
-// banners many at a time, ahead of the scan, while the scan takes them one by one in the
-// folder's own order. Only plain data (names, sizes, pixels) passes between the threads: the
-// user-interface thread alone builds pictures and touches controls.
+// one file after the other; here a reader thread lists the folder while others look at the
+// files and read and decode the banners many at a time, ahead of the scan, which takes them
+// one by one in the folder's own order. Only plain data (names, sizes, pixels, error numbers)
+// passes between the threads: the user-interface thread alone builds pictures, texts and
+// errors and touches controls.
 
 #include <QImage>
 #include <atomic>
@@ -11,15 +12,11 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "catalogue/FileSystemObject.h"
 
 namespace talvane {
-
-class RuntimeError;
 
 class BannerReadAhead {
 public:
@@ -41,38 +38,41 @@ public:
     // ahead could not decode it, the file loaded now with every check (LoadPicture).
     QImage LoadPicture(const FsFile& file);
 
-    // How many files are read ahead at most; how many reader threads a scan may use when
-    // the disk is slow to answer.
+    // How many files are read ahead at most; how many threads a scan may read with when the
+    // disk is slow to answer.
     static constexpr size_t kWindow = 1024;
-    static constexpr int kMaxThreads = 16;
+    static constexpr int kMaxReaders = 16;
 
 private:
     struct Slot;
-    void Refill();
-    void Publish();
-    void ReadSlots(int index);
+    void List();
+    void ReadSlots(int reader);
     void Read(Slot& slot);
     void CallMoreReaders();
-    static int ThreadsFor(int folderFd);
+    bool NextSlot(Slot*& slot);
+    static int ReadersFor(int folderFd);
 
     FsFolder& folder_;
     bool (*wanted_)(std::string_view);
     uint64_t size_;
-    std::unique_ptr<Slot[]> slots_;
-    bool listed_ = false;   // the listing has ended (or failed)
-    size_t queued_ = 0;     // slots handed to the readers so far (user-interface thread)
-    size_t taken_ = 0;      // slots NextFile has taken (user-interface thread)
-    std::mutex mutex_;
-    std::condition_variable more_;    // for readers at work: more slots to read
-    std::condition_variable called_;  // for readers held back: their turn has come
-    size_t published_ = 0;            // slots the readers may take: [claimed_, published_)
-    size_t claimed_ = 0;
-    int waiting_ = 0;                 // readers at work waiting for slots
-    bool stopping_ = false;
-    int threads_ = 0;                 // reader threads taking part in this scan
-    int active_ = 0;                  // of which those reading; the others wait to be called
-    bool startTried_ = false;
-    std::unique_ptr<RuntimeError> listingError_;  // where the listing failed, after every slot
+    int readers_ = 0;  // reader threads taking part, besides the one that lists
+
+    // What the threads share, in a block of its own made for each scan.
+    struct Shared {
+        std::unique_ptr<Slot[]> ring;  // kWindow slots, each file at its place in the order modulo kWindow
+        // Written by the user-interface thread, read by the lister.
+        std::atomic<size_t> taken{0};  // slots NextFile has taken
+        std::atomic<bool> stopping{false};
+        std::mutex mutex;
+        std::condition_variable more;    // for readers at work: more slots to read
+        std::condition_variable called;  // for readers held back: their turn has come
+        size_t published = 0;            // slots the readers may take: [claimed, published)
+        size_t claimed = 0;
+        int waiting = 0;                 // readers at work waiting for slots
+        int active = 0;                  // readers at work; the others wait to be called
+    };
+    std::unique_ptr<Shared> shared_;
+
     Slot* current_ = nullptr;  // the slot of the file NextFile gave last, when it was decoded
     QImage pictures_[2];
 };

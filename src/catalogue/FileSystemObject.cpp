@@ -154,7 +154,7 @@ bool FsFolder::NextName(std::string_view& name) {
         errno = 0;
         struct dirent* entry = ::readdir(dir);
         if (!entry) {
-            if (errno != 0) throw ErrorFromErrno(errno, path_, PathKind::Folder);
+            listingError_ = errno;
             return false;
         }
         const char* n = entry->d_name;
@@ -170,7 +170,11 @@ int FsFolder::Fd() const { return ::dirfd(static_cast<DIR*>(dir_)); }
 
 bool FsFolder::NextFile(FsFile& file) {
     std::string_view name;
-    while (NextName(name)) {
+    for (;;) {
+        if (!NextName(name)) {
+            if (listingError_ != 0) throw ErrorFromErrno(listingError_, path_, PathKind::Folder);
+            return false;
+        }
         JoinPathInto(file.path_, path_, name);  // over the previous file's path, reusing its memory
         const FileLook look = LookAt(Fd(), name.data());
         if (look.kind == FileLook::Failed) throw ErrorFromErrno(look.error, file.path_);
@@ -179,7 +183,6 @@ bool FsFolder::NextFile(FsFile& file) {
         file.folderFd_ = Fd();
         return true;
     }
-    return false;
 }
 
 std::unique_ptr<FsFolder> FileSystemObject::GetFolder(const std::string& path) {

@@ -58,8 +58,9 @@ public:
 
     // The next name in the folder that may be a file's, not yet looked at (folders and
     // special files the listing names as such are passed over): a view valid until the next
-    // call. False at the end.
+    // call. False at the end, or when the listing failed (ListingError then tells why).
     bool NextName(std::string_view& name);
+    int ListingError() const { return listingError_; }
     // The open folder, to look names up in.
     int Fd() const;
 
@@ -69,6 +70,7 @@ private:
     FsFolder(std::string path, void* dir) : path_(std::move(path)), dir_(dir) {}
     std::string path_;
     void* dir_;
+    int listingError_ = 0;
 };
 
 // What looking at a name in an open folder finds: a file (a regular file, or a link to
