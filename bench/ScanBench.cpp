@@ -107,14 +107,8 @@ int ScansMode(int banners, int count) {
     bench::Floor(folder);
     std::vector<double> scans, floors;
     for (int i = 0; i < count; ++i) {
-        if (!getenv("TV_NOFLOOR")) floors.push_back(Millis([&] { bench::Floor(folder); })); else floors.push_back(1);
-        timespec a{}, b{}, pa{}, pb{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &a);
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &pa);
+        floors.push_back(Millis([&] { bench::Floor(folder); }));
         scans.push_back(Millis([&] { LoadBanners(folder); }));
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &b);
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &pb);
-        if (getenv("TV_CPU")) std::printf("scan %.1f ms, its thread %.1f ms, process %.1f ms\n", scans.back(), (b.tv_sec - a.tv_sec) * 1e3 + (b.tv_nsec - a.tv_nsec) / 1e6, (pb.tv_sec - pa.tv_sec) * 1e3 + (pb.tv_nsec - pa.tv_nsec) / 1e6);
     }
     std::printf("floor %.1f ms, scan %.1f ms, ratio %.2f\n", Median(floors), Median(scans),
                 Median(scans) / Median(floors));
@@ -140,7 +134,7 @@ Times MeasureScan(const std::string& folder, int runs, bool cold, std::vector<do
     };
     for (int r = 0; r < runs; ++r) {
         prepare();
-        if (!getenv("TV_NOFLOOR")) floors.push_back(Millis([&] { bench::Floor(folder); })); else floors.push_back(1);
+        floors.push_back(Millis([&] { bench::Floor(folder); }));
         prepare();
         parallelFloors.push_back(Millis([&] { bench::ParallelFloor(folder, kParallelReads); }));
         prepare();

@@ -25,8 +25,8 @@ constexpr int kSpareDescriptors = 8;
 // disk is slow to answer, and more reads in flight shorten the wait. (Now and then a read is
 // slow only because its thread had to give way to another.)
 constexpr auto kSlowRead = std::chrono::microseconds(250);
-constexpr int kReadsJudged = 32;
-constexpr int kSlowReadsForMore = 8;
+constexpr int kReadsJudged = 8;
+constexpr int kSlowReadsForMore = 4;
 
 // Readers while files come from memory: as many as there are processors, which they share
 // with the lister and the user-interface thread.
@@ -54,7 +54,7 @@ BannerReadAhead::BannerReadAhead(FsFolder& folder, bool (*wanted)(std::string_vi
         return;
     }
     shared_->ring = std::make_unique<Slot[]>(kWindow);
-    shared_->active = std::min(readers_, ReadersAtFirst());
+    shared_->active = std::min(readers_, ReadersAtFirst()) + 1;  // the lister is reader 0
     // Thread 0 lists the folder, then reads with the others.
     ReaderThreads::Instance().Run(
         [this](int index) {

@@ -44,8 +44,9 @@ ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) 
     // back.
     const uint32_t number = list_->count_;
     const size_t keyBlocks = list_->keyBlocks_.size(), keyBlockUsed = list_->keyBlockUsed_;
-    auto [at, added] = list_->pictures_.try_emplace(list_->StoreKey(key), number);
-    if (!added) {
+    list_->keys_.push_back(list_->StoreKey(key));
+    if (!list_->pictures_.Insert(list_->keys_.back(), number)) {
+        list_->keys_.pop_back();
         if (list_->keyBlocks_.size() == keyBlocks) list_->keyBlockUsed_ = keyBlockUsed;
         throw KeyTaken(key);
     }
@@ -66,24 +67,26 @@ ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) 
             std::memcpy(pixels + size_t(y) * list_->width_, stored.constScanLine(y),
                         size_t(list_->width_) * sizeof(QRgb));
     } catch (...) {
-        list_->pictures_.erase(at);  // out of memory: the key stays free
+        list_->pictures_.Erase(key);  // out of memory: the key stays free
+        list_->keys_.pop_back();
         throw;
     }
     ++list_->count_;
-    list_->lastKey_ = at->first;
+    list_->lastKey_ = list_->keys_.back();
     return ListImage(list_, key);
 }
 
 void ImageList::Images::Remove(const std::string& key) {
-    auto it = list_->pictures_.find(std::string_view(key));
-    if (it == list_->pictures_.end()) throw NoSuchKey(key);
-    if (list_->lastKey_ == it->first) list_->lastKey_ = {};
-    list_->pictures_.erase(it);  // its pixels and key bytes stay unused until the list is cleared
+    std::optional<uint32_t> number = list_->pictures_.Erase(key);
+    if (!number) throw NoSuchKey(key);
+    if (list_->lastKey_ == key) list_->lastKey_ = {};
+    list_->keys_[*number] = {};  // its pixels and key bytes stay unused until the list is cleared
     emit list_->Changed();
 }
 
 void ImageList::Images::Clear() {
-    list_->pictures_.clear();
+    list_->pictures_.Clear();
+    list_->keys_.clear();
     list_->lastKey_ = {};
     list_->keyBlocks_.clear();
     list_->keyBlockUsed_ = kKeyBlock;
@@ -92,7 +95,7 @@ void ImageList::Images::Clear() {
     emit list_->Changed();
 }
 
-int ImageList::Images::Count() const { return static_cast<int>(list_->pictures_.size()); }
+int ImageList::Images::Count() const { return static_cast<int>(list_->pictures_.Size()); }
 
 ListImage ImageList::Images::operator()(const std::string& key) const {
     if (!list_->Has(key)) throw NoSuchKey(key);
@@ -120,20 +123,20 @@ std::string_view ImageList::StoreKey(std::string_view key) {
 }
 
 QImage ImageList::Find(const std::string& key) const {
-    auto it = pictures_.find(std::string_view(key));
-    if (it == pictures_.end()) return QImage();
-    return QImage(reinterpret_cast<const uchar*>(Pixels(it->second)), width_, height_,
+    std::optional<uint32_t> number = pictures_.Find(key);
+    if (!number) return QImage();
+    return QImage(reinterpret_cast<const uchar*>(Pixels(*number)), width_, height_,
                   width_ * int(sizeof(QRgb)), QImage::Format_ARGB32_Premultiplied);
 }
 
 void ImageList::Rekey(const std::string& from, const std::string& to) {
     if (from == to) return;
-    if (pictures_.count(std::string_view(to))) throw KeyTaken(to);
+    if (pictures_.Find(to)) throw KeyTaken(to);
     lastKey_ = {};
-    auto node = pictures_.extract(std::string_view(from));
-    if (node.empty()) throw NoSuchKey(from);
-    node.key() = StoreKey(to);  // the old key's bytes stay unused until the list is cleared
-    pictures_.insert(std::move(node));
+    std::optional<uint32_t> number = pictures_.Erase(from);
+    if (!number) throw NoSuchKey(from);
+    keys_[*number] = StoreKey(to);  // the old key's bytes stay unused until the list is cleared
+    pictures_.Insert(keys_[*number], *number);
     emit Changed();
 }
 

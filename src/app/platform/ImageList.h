@@ -7,8 +7,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "app/platform/KeyIndex.h"
 
 namespace talvane {
 
@@ -55,7 +56,7 @@ public:
     Images& ListImages() { return images_; }
 
     bool Has(const std::string& key) const {
-        return (!lastKey_.empty() && lastKey_ == key) || pictures_.count(std::string_view(key)) != 0;
+        return (!lastKey_.empty() && lastKey_ == key) || pictures_.Find(key).has_value();
     }
     // The picture under `key` (a null image when there is none), for painting at once: it
     // shows the list's own pixels and lives no longer than the list's next Clear.
@@ -81,7 +82,14 @@ private:
     std::string_view StoreKey(std::string_view key);
     static constexpr size_t kKeyBlock = 64 * 1024;
 
-    std::unordered_map<std::string_view, uint32_t> pictures_;  // key -> picture number
+    // Picture number -> its key (empty once the picture is removed or re-keyed), and the index
+    // from key to number.
+    std::vector<std::string_view> keys_;
+    struct KeyOfPicture {
+        const ImageList* list;
+        std::string_view operator()(uint32_t number) const { return list->keys_[number]; }
+    };
+    KeyIndex<KeyOfPicture> pictures_{KeyOfPicture{this}};
     std::vector<std::unique_ptr<char[]>> keyBlocks_;
     size_t keyBlockUsed_ = kKeyBlock;
     std::vector<std::unique_ptr<QRgb[]>> blocks_;

@@ -139,7 +139,7 @@ uint32_t ListItemsModel::Add(const std::string& key, const QString& text, const 
     ListEntry& entry = entries_[slot];
     entry.key = key;
     // One look in the index both checks the key and takes it.
-    if (!index_.insert(slot).second) {
+    if (!index_.Insert(entry.key, slot)) {
         entry.key.clear();
         freeSlots_.push_back(slot);
         throw RuntimeError(errKeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"")
@@ -174,18 +174,26 @@ void ListItemsModel::Remove(uint32_t slot) {
     beginRemoveRows(QModelIndex(), row, row);
     order_.erase(order_.begin() + row);
     --published_;
-    index_.erase(slot);
-    ListEntry& entry = entries_[slot];
-    entry = ListEntry{{}, {}, false, false, entry.generation + 1, nullptr};
+    index_.Erase(entries_[slot].key);
+    Reset(entries_[slot]);
     freeSlots_.push_back(slot);
     endRemoveRows();
 }
 
+void ListItemsModel::Reset(ListEntry& entry) {
+    entry.key.clear();
+    entry.ownText = QString();
+    entry.hasOwnText = false;
+    entry.live = false;
+    ++entry.generation;
+    entry.otherIcons.reset();
+}
+
 void ListItemsModel::Clear() {
     beginResetModel();
-    index_.clear();
+    index_.Clear();
     for (ListEntry& entry : entries_) {
-        if (entry.live) entry = ListEntry{{}, {}, false, false, entry.generation + 1, nullptr};
+        if (entry.live) Reset(entry);
     }
     // Generations must survive so that names of removed entries stay invalid; the slots
     // themselves can all be reused.
@@ -193,14 +201,11 @@ void ListItemsModel::Clear() {
     for (uint32_t slot = static_cast<uint32_t>(entries_.size()); slot-- > 0;) freeSlots_.push_back(slot);
     order_.clear();
     published_ = 0;
-    index_.clear();
     endResetModel();
 }
 
 std::optional<uint32_t> ListItemsModel::Find(const std::string& key) const {
-    auto it = index_.find(std::string_view(key));
-    if (it == index_.end()) return std::nullopt;
-    return *it;
+    return index_.Find(key);
 }
 
 bool ListItemsModel::IsLive(uint32_t slot, uint32_t generation) const {
@@ -210,7 +215,7 @@ bool ListItemsModel::IsLive(uint32_t slot, uint32_t generation) const {
 void ListItemsModel::SetKey(uint32_t slot, const std::string& key) {
     ListEntry& entry = entries_[slot];
     if (entry.key == key) return;
-    if (index_.find(std::string_view(key)) != index_.end())
+    if (index_.Find(key))
         throw RuntimeError(errKeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"")
                                                 .arg(DisplayName(key)));
     // The text and the pictures stay as they are: only the key changes.
@@ -219,9 +224,9 @@ void ListItemsModel::SetKey(uint32_t slot, const std::string& key) {
         entry.hasOwnText = true;
     }
     if (!entry.otherIcons) entry.otherIcons = std::make_unique<std::pair<std::string, std::string>>(entry.key, entry.key);
-    index_.erase(slot);
+    index_.Erase(entry.key);
     entry.key = key;
-    index_.insert(slot);
+    index_.Insert(entry.key, slot);
     // Equal texts are ordered by key.
     if (!sortScheduled_) PlaceRow(slot);
 }

@@ -12,8 +12,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
+
+#include "app/platform/KeyIndex.h"
 
 namespace talvane {
 
@@ -54,7 +55,7 @@ public:
                  const std::string& smallIcon);
     void Remove(uint32_t slot);
     void Clear();
-    int Count() const { return static_cast<int>(index_.size()); }
+    int Count() const { return static_cast<int>(index_.Size()); }
 
     std::optional<uint32_t> Find(const std::string& key) const;
     const ListEntry& Entry(uint32_t slot) const { return entries_[slot]; }
@@ -102,28 +103,21 @@ private:
     int RowOfSlot(uint32_t slot) const;
     void EmitChanged(uint32_t slot);
 
+    // Empties a slot for reuse: its generation moves on, its key keeps its memory.
+    static void Reset(ListEntry& entry);
+
     // The key index holds slots and finds them by their entries' keys, so no key is kept
     // twice.
-    struct KeyHash {
-        using is_transparent = void;
+    struct KeyOfSlot {
         const ListItemsModel* model;
-        size_t operator()(std::string_view key) const { return std::hash<std::string_view>()(key); }
-        size_t operator()(uint32_t slot) const { return (*this)(model->entries_[slot].key); }
-    };
-    struct KeyEqual {
-        using is_transparent = void;
-        const ListItemsModel* model;
-        std::string_view KeyOf(uint32_t slot) const { return model->entries_[slot].key; }
-        std::string_view KeyOf(std::string_view key) const { return key; }
-        template <class A, class B>
-        bool operator()(const A& a, const B& b) const { return KeyOf(a) == KeyOf(b); }
+        std::string_view operator()(uint32_t slot) const { return model->entries_[slot].key; }
     };
 
     std::deque<ListEntry> entries_;  // a deque: entries never move as the list grows
     std::vector<uint32_t> freeSlots_;
     std::vector<uint32_t> order_;  // slots in display order
     int published_ = 0;            // the first rows of order_, the ones the views know of
-    std::unordered_set<uint32_t, KeyHash, KeyEqual> index_{0, KeyHash{this}, KeyEqual{this}};
+    KeyIndex<KeyOfSlot> index_{KeyOfSlot{this}};
     ImageList* pictures_ = nullptr;
     bool largeIcons_ = false;
     QString header_;
