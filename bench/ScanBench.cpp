@@ -216,8 +216,8 @@ int main(int argc, char* argv[]) {
 
     ShowProgram();
     std::vector<Row> rows;
-    std::printf("%9s %-36s %-36s %9s %10s %14s %14s %13s\n", "", "warm: floor / floor x16 / scan ms, ratio",
-                "cold: floor / floor x16 / scan ms, ratio", "paint ms", "switch ms", "remove ms", "rename ms",
+    std::printf("%9s %-36s %-36s %9s %10s %14s %14s %13s\n", "", "warm: floor / floor x32 / scan ms, ratio",
+                "cold: floor / floor x32 / scan ms, ratio", "paint ms", "switch ms", "remove ms", "rename ms",
                 "bytes/banner");
     std::printf("%9s %-36s %-36s %9s %10s %14s %14s %13s\n", "banners", "", "", "first", "worst", "alone/shown",
                 "alone/shown", "peak");

@@ -21,10 +21,11 @@ namespace {
 constexpr size_t kBatch = 16;
 // Descriptors left for everything else the program may open meanwhile.
 constexpr int kSpareDescriptors = 8;
-// A read that takes longer than this was, most likely, waiting on the disk; when many do, the
-// disk is slow to answer, and more reads in flight shorten the wait. (Now and then a read is
-// slow only because its thread had to give way to another.)
-constexpr auto kSlowRead = std::chrono::microseconds(250);
+// A file looked at and read from memory takes a few microseconds; one that takes longer than
+// this was, most likely, waiting on the disk. When many do, the disk is slow to answer, and
+// more reads in flight shorten the wait. (Now and then a read is slow only because its thread
+// had to give way to another, hence the count over several reads.)
+constexpr auto kSlowRead = std::chrono::microseconds(40);
 constexpr int kReadsJudged = 8;
 constexpr int kSlowReadsForMore = 4;
 

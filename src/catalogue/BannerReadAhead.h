@@ -41,7 +41,7 @@ public:
     // How many files are read ahead at most; how many threads a scan may read with when the
     // disk is slow to answer.
     static constexpr size_t kWindow = 1024;
-    static constexpr int kMaxReaders = 16;
+    static constexpr int kMaxReaders = 32;
 
 private:
     struct Slot;
