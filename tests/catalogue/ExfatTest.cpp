@@ -62,15 +62,7 @@ protected:
         ::close(fd);
     }
 
-    std::vector<std::string> Names() {
-        std::vector<std::string> names;
-        DIR* dir = ::opendir(folder.c_str());
-        while (dirent* e = dir ? ::readdir(dir) : nullptr)
-            if (e->d_name[0] != '.') names.push_back(e->d_name);
-        if (dir) ::closedir(dir);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Names() { return NamesIn(folder); }
 
     void Rename(const QString& from, const QString& to) {
         Click(from);

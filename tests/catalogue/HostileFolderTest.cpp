@@ -210,15 +210,7 @@ TEST_F(HostileFolderTest, BannersWhosePathsPassThePlatformLimitAreListedRenamedA
     }
     const int at = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(at, 0);
-    auto names = [&] {
-        std::vector<std::string> found;
-        DIR* dir = ::opendir(path.c_str());
-        while (dirent* e = dir ? ::readdir(dir) : nullptr)
-            if (e->d_name[0] != '.') found.push_back(e->d_name);
-        if (dir) ::closedir(dir);
-        std::sort(found.begin(), found.end());
-        return found;
-    };
+    auto names = [&] { return NamesIn(path); };
     for (char c : {'a', 'b'}) {
         int fd = ::openat(at, (std::string(250, c) + ".bmp").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         ASSERT_GE(fd, 0);

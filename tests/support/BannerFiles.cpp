@@ -79,9 +79,11 @@ std::string TempFolder::Write(const std::string& name, const QByteArray& bytes) 
     return path;
 }
 
-std::vector<std::string> TempFolder::Names() const {
+std::vector<std::string> TempFolder::Names() const { return NamesIn(path_); }
+
+std::vector<std::string> NamesIn(const std::string& folder) {
     std::vector<std::string> names;
-    DIR* dir = ::opendir(path_.c_str());
+    DIR* dir = ::opendir(folder.c_str());
     if (!dir) return names;
     while (dirent* e = ::readdir(dir)) {
         std::string name = e->d_name;
