@@ -215,10 +215,11 @@ bool BannerReadAhead::NextFile(FsFile& file) {
                 throw ErrorFromErrno(folder_.ListingError(), folder_.Path(), PathKind::Folder);
             return false;
         }
-        JoinPathInto(file.path_, folder_.Path(), slot->name);
-        if (slot->look.kind == FileLook::Failed) throw ErrorFromErrno(slot->look.error, file.path_);
+        if (slot->look.kind == FileLook::Failed)
+            throw ErrorFromErrno(slot->look.error, JoinPath(folder_.Path(), slot->name));
         if (slot->look.kind == FileLook::File && slot->look.size == size_) break;
     }
+    JoinPathInto(file.path_, folder_.Path(), slot->name);
     file.size_ = slot->look.size;
     file.folderFd_ = folder_.Fd();
     current_ = slot;  // its pixels stay as they are until the next call

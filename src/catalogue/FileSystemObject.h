@@ -66,7 +66,6 @@ public:
 
 private:
     friend class FileSystemObject;
-    friend class BannerReadAhead;
     FsFolder(std::string path, void* dir) : path_(std::move(path)), dir_(dir) {}
     std::string path_;
     void* dir_;

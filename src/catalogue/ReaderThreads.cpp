@@ -35,11 +35,6 @@ void ReaderThreads::Join() {
     task_ = nullptr;
 }
 
-int ReaderThreads::Started() const {
-    std::lock_guard lock(mutex_);
-    return int(threads_.size());
-}
-
 void ReaderThreads::Loop(int index) {
     unsigned long seen = 0;
     std::unique_lock lock(mutex_);

@@ -24,9 +24,6 @@ public:
     // Waits until every thread has come back from the task.
     void Join();
 
-    // Threads started so far.
-    int Started() const;
-
 private:
     ReaderThreads() = default;
     void Loop(int index);

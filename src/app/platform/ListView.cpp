@@ -209,9 +209,8 @@ void ListView::SetView(int mode) {
     QAbstractItemView* old = ActiveView();
     QWidget* focus = window()->focusWidget();
     const bool hadFocus = focus && (focus == old || old->isAncestorOf(focus));
-    // An open in-place edit (its editor holds the focus) ends as it does when the user
-    // clicks elsewhere, keeping its text, before its view goes out of sight.
-    if (hadFocus && focus != old) old->setFocus();
+    // An open in-place edit ends, keeping its text, before its view goes out of sight.
+    EndLabelEdit();
     view_ = mode;
     if (mode != lvwReport) {
         // Each mode sets its whole layout: the list keeps any setting it was once given, so

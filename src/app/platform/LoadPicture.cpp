@@ -42,12 +42,16 @@ private:
     int fd_;
 };
 
-// Opens the file for reading. O_NONBLOCK: opening a FIFO must not wait for a writer. In an
-// open folder the file is found by its name alone, without walking the whole path again.
+// How a picture file is opened. O_NONBLOCK: opening a FIFO must not wait for a writer.
+constexpr int kReadingFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+
+// The file's name within its folder: in an open folder the file is found by its name alone,
+// without walking the whole path again.
+const char* NameInFolder(const std::string& path) { return path.c_str() + (path.size() - BaseNameView(path).size()); }
+
 int OpenForReading(const std::string& path, int folderFd) {
-    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
-    if (folderFd < 0) return ::open(path.c_str(), flags);
-    return ::openat(folderFd, path.c_str() + (path.size() - BaseNameView(path).size()), flags);
+    if (folderFd < 0) return ::open(path.c_str(), kReadingFlags);
+    return ::openat(folderFd, NameInFolder(path), kReadingFlags);
 }
 
 QByteArray ReadRegularFile(const std::string& path, int folderFd) {
@@ -90,7 +94,7 @@ QImage BannerImage(const QRgb* pixels) {
 
 bool ReadBannerPixels(int folderFd, const char* name, QRgb* pixels) {
     char buffer[4096];
-    FileHandle file(::openat(folderFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    FileHandle file(::openat(folderFd, name, kReadingFlags));
     if (file.get() < 0) return false;
     ssize_t n;
     do n = ::read(file.get(), buffer, sizeof buffer);
@@ -178,7 +182,7 @@ QImage LoadPicture(const std::string& path, int folderFd) {
         // is read the quick way first; anything else is read again the careful way below,
         // with its checks and messages.
         QRgb pixels[kBannerWidth * kBannerHeight];
-        if (ReadBannerPixels(folderFd, path.c_str() + (path.size() - BaseNameView(path).size()), pixels))
+        if (ReadBannerPixels(folderFd, NameInFolder(path), pixels))
             return BannerImage(pixels);
     }
     QImage picture = DecodePicture(ReadRegularFile(path, folderFd));
