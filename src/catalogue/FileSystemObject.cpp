@@ -85,8 +85,9 @@ int RenameNoReplace(int folderFd, const char* from, const char* to) {
 
 // Renames `from` to `to`, a spelling the folder takes for `from` itself, so that no rename
 // can replace a file someone else gives that spelling meanwhile: through a spare name of its
-// own, each step no-replace, and back when the second step fails.
-int RenameThroughSpareName(int folderFd, const std::string& from, const std::string& to) {
+// own, each step no-replace, and back when the second step fails. Should the way back be
+// taken too, the file keeps the spare name, and the error says so.
+int RenameThroughSpareName(int folderFd, const std::string& from, const std::string& to, const std::string& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string spare = ".talvane-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
         if (RenameNoReplace(folderFd, from.c_str(), spare.c_str()) != 0) {
@@ -95,7 +96,10 @@ int RenameThroughSpareName(int folderFd, const std::string& from, const std::str
         }
         if (RenameNoReplace(folderFd, spare.c_str(), to.c_str()) == 0) return 0;
         const int err = errno;
-        RenameNoReplace(folderFd, spare.c_str(), from.c_str());
+        if (RenameNoReplace(folderFd, spare.c_str(), from.c_str()) != 0)
+            throw RuntimeError(errPathFileAccess,
+                               QStringLiteral("Path/File access error (the file is left as \"%1\"): \"%2\"")
+                                   .arg(DisplayName(spare), DisplayName(path)));
         errno = err;
         return -1;
     }
@@ -121,7 +125,7 @@ void FsFile::SetName(const std::string& name) {
     if (err == EEXIST && DifferInCaseOnly(from, name) && !TakenByAnother(folderFd_, from, name)) {
         // The new spelling is taken by the file itself: the folder ignores letter case. (A
         // second link spelt that way would be listed under it.)
-        rc = RenameThroughSpareName(folderFd_, from, name);
+        rc = RenameThroughSpareName(folderFd_, from, name, path_);
         err = rc == 0 ? 0 : errno;
     }
     if (err == ENOENT && NameExists(folderFd_, from))
