@@ -1,15 +1,15 @@
 #include "BenchFolders.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <stdexcept>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <atomic>
-#include <strings.h>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -44,7 +44,8 @@ std::vector<unsigned char> Banner(int seed) {
 
 void WriteFile(const std::string& path, const void* data, size_t size) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0 || ::write(fd, data, size) != ssize_t(size)) throw std::runtime_error("cannot write " + path);
+    if (fd < 0 || ::write(fd, data, size) != ssize_t(size))
+        throw std::runtime_error("cannot write " + path);
     ::close(fd);
 }
 
@@ -92,7 +93,8 @@ namespace {
 // Adds the banner's pixels to `checksum`; returns whether it was one.
 bool FloorEntry(int folderFd, const char* name, uint64_t& checksum) {
     struct stat st {};
-    if (::fstatat(folderFd, name, &st, 0) != 0 || !S_ISREG(st.st_mode) || st.st_size != 1174) return false;
+    if (::fstatat(folderFd, name, &st, 0) != 0 || !S_ISREG(st.st_mode) || st.st_size != 1174)
+        return false;
     size_t len = std::strlen(name);
     if (len < 4 || strcasecmp(name + len - 4, ".bmp") != 0) return false;
     int fd = ::openat(folderFd, name, O_RDONLY | O_CLOEXEC);
@@ -123,7 +125,8 @@ int Floor(const std::string& folder) {
     int found = 0;
     uint64_t checksum = 0;
     while (dirent* entry = ::readdir(dir))
-        if (!IsDotOrDotDot(entry->d_name) && FloorEntry(::dirfd(dir), entry->d_name, checksum)) ++found;
+        if (!IsDotOrDotDot(entry->d_name) && FloorEntry(::dirfd(dir), entry->d_name, checksum))
+            ++found;
     ::closedir(dir);
     if (checksum == 42) std::fputs("", stderr);  // keep the work observable
     return found;

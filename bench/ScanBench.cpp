@@ -35,7 +35,9 @@ public:
         std::fprintf(stderr, "message: %s\n", qPrintable(prompt));
         return vbOK;
     }
-    std::optional<std::string> ChooseFolder(QWidget*, const QString&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFolder(QWidget*, const QString&) override {
+        return std::nullopt;
+    }
 };
 
 void Flush() {
@@ -178,7 +180,8 @@ Row Measure(int banners, int runs, const char* self) {
         QString text = item.Text();
         form.lvwBanners->SetSelectedItem(item);
         int16_t cancel = 0;
-        renames.push_back(Millis([&] { form.lvwBanners_AfterLabelEdit(cancel, text + QStringLiteral("-renamed")); }));
+        renames.push_back(Millis(
+            [&] { form.lvwBanners_AfterLabelEdit(cancel, text + QStringLiteral("-renamed")); }));
         renamesShown.push_back(renames.back() + Millis(Flush));
         form.lvwBanners_AfterLabelEdit(cancel, text);  // and back, for the next run
         Flush();
@@ -189,7 +192,8 @@ Row Measure(int banners, int runs, const char* self) {
     row.renameShown = Median(renamesShown);
 
     QProcess probe;
-    probe.start(QString::fromLocal8Bit(self), {QStringLiteral("--memory"), QString::number(banners)});
+    probe.start(QString::fromLocal8Bit(self),
+                {QStringLiteral("--memory"), QString::number(banners)});
     probe.waitForFinished(-1);
     if (probe.exitCode() != 0 || probe.exitStatus() != QProcess::NormalExit)
         std::fprintf(stderr, "memory probe failed: %s\n", qPrintable(probe.errorString()));
@@ -208,7 +212,8 @@ int main(int argc, char* argv[]) {
     SetDesktop(&desktop);
 
     if (argc == 3 && std::string(argv[1]) == "--memory") return MemoryMode(std::atoi(argv[2]));
-    if (argc == 4 && std::string(argv[1]) == "--scans") return ScansMode(std::atoi(argv[2]), std::atoi(argv[3]));
+    if (argc == 4 && std::string(argv[1]) == "--scans")
+        return ScansMode(std::atoi(argv[2]), std::atoi(argv[3]));
 
     std::vector<int> sizes;
     for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
@@ -216,32 +221,36 @@ int main(int argc, char* argv[]) {
 
     ShowProgram();
     std::vector<Row> rows;
-    std::printf("%9s %-36s %-36s %9s %10s %14s %14s %13s\n", "", "warm: floor / floor x32 / scan ms, ratio",
-                "cold: floor / floor x32 / scan ms, ratio", "paint ms", "switch ms", "remove ms", "rename ms",
-                "bytes/banner");
-    std::printf("%9s %-36s %-36s %9s %10s %14s %14s %13s\n", "banners", "", "", "first", "worst", "alone/shown",
-                "alone/shown", "peak");
+    std::printf("%9s %-36s %-36s %9s %10s %14s %14s %13s\n", "",
+                "warm: floor / floor x32 / scan ms, ratio",
+                "cold: floor / floor x32 / scan ms, ratio", "paint ms", "switch ms", "remove ms",
+                "rename ms", "bytes/banner");
+    std::printf("%9s %-36s %-36s %9s %10s %14s %14s %13s\n", "banners", "", "", "first", "worst",
+                "alone/shown", "alone/shown", "peak");
     for (int banners : sizes) {
         Row r = Measure(banners, 5, argv[0]);
         auto times = [](const Times& t) {
             char text[64];
-            std::snprintf(text, sizeof text, "%8.1f %8.1f %8.1f %5.2f", t.floor, t.parallelFloor, t.load,
-                          t.load / t.floor);
+            std::snprintf(text, sizeof text, "%8.1f %8.1f %8.1f %5.2f", t.floor, t.parallelFloor,
+                          t.load, t.load / t.floor);
             return std::string(text);
         };
         std::printf("%9d %-36s %-36s %9.1f %10.1f %6.2f/%7.2f %6.2f/%7.2f %13.0f\n", r.banners,
-                    times(r.warm).c_str(), times(r.cold).c_str(), r.paint, r.switchWorst, r.remove, r.removeShown,
-                    r.rename, r.renameShown, r.bytesPerBanner);
+                    times(r.warm).c_str(), times(r.cold).c_str(), r.paint, r.switchWorst, r.remove,
+                    r.removeShown, r.rename, r.renameShown, r.bytesPerBanner);
         std::fflush(stdout);
         rows.push_back(r);
     }
-    std::printf("\nratio: the scan against the floor in one thread; scan against the floor with %d reads in flight:",
-                kParallelReads);
+    std::printf(
+        "\nratio: the scan against the floor in one thread; scan against the floor with %d reads "
+        "in flight:",
+        kParallelReads);
     for (const Row& r : rows)
         std::printf("  %d: warm %.2f, cold %.2f", r.banners, r.warm.load / r.warm.parallelFloor,
                     r.cold.load / r.cold.parallelFloor);
-    std::printf("\ntargets at 100000: warm ratio <= 0.75, cold ratio <= 0.35, paint and switch < 50 ms, "
-                "remove and rename < 5 ms, <= 800 bytes/banner; at 1000 and 10000, warm ratio <= 1.3\n"
-                "(remove and rename: the routine alone / until its layout and repaint are done)\n");
+    std::printf(
+        "\ntargets at 100000: warm ratio <= 0.75, cold ratio <= 0.35, paint and switch < 50 ms, "
+        "remove and rename < 5 ms, <= 800 bytes/banner; at 1000 and 10000, warm ratio <= 1.3\n"
+        "(remove and rename: the routine alone / until its layout and repaint are done)\n");
     return 0;
 }

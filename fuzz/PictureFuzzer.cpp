@@ -34,7 +34,8 @@ QImage ReaderPicture(const QByteArray& bytes, std::optional<uint> fill) {
     QImage picture;
     if (fill) {
         const QSize size = reader.size();
-        if (size.width() > 0 && size.height() != 0 && size.width() < 4096 && qAbs(size.height()) < 4096) {
+        if (size.width() > 0 && size.height() != 0 && size.width() < 4096 &&
+            qAbs(size.height()) < 4096) {
             picture = QImage(size.width(), qAbs(size.height()), reader.imageFormat());
             picture.fill(*fill);
         }
@@ -62,13 +63,15 @@ QImage Check(const QByteArray& bytes) {
     if (decoded.size() != QSize(talvane::kBannerWidth, talvane::kBannerHeight) ||
         decoded.format() != QImage::Format_ARGB32_Premultiplied)
         std::abort();
-    for (std::optional<uint> fill : {std::optional<uint>(), std::optional<uint>(0u), std::optional<uint>(~0u)}) {
+    for (std::optional<uint> fill :
+         {std::optional<uint>(), std::optional<uint>(0u), std::optional<uint>(~0u)}) {
         const QImage qt = ReaderPicture(bytes, fill);
         if (qt.size() != decoded.size()) std::abort();
         for (int y = 0; y < talvane::kBannerHeight; ++y)
             for (int x = 0; x < talvane::kBannerWidth; ++x) {
                 const QRgb want = qt.pixel(x, y);
-                if (quick[y * talvane::kBannerWidth + x] != want || decoded.pixel(x, y) != want) std::abort();
+                if (quick[y * talvane::kBannerWidth + x] != want || decoded.pixel(x, y) != want)
+                    std::abort();
             }
     }
     return decoded;
@@ -96,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (picture.isNull()) return 0;
     talvane::ImageList store(talvane::kBannerWidth, talvane::kBannerHeight);
     store.ListImages().Add("banner", picture);
-    if (store.ListImages()("banner").Picture().size() != QSize(talvane::kBannerWidth, talvane::kBannerHeight))
+    if (store.ListImages()("banner").Picture().size() !=
+        QSize(talvane::kBannerWidth, talvane::kBannerHeight))
         std::abort();
     return 0;
 }

@@ -18,7 +18,8 @@
 
 int main(int argc, char* argv[]) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s <in.xpm> <size> <out.png>\n", argc > 0 ? argv[0] : "talvane_xpm2png");
+        std::fprintf(stderr, "usage: %s <in.xpm> <size> <out.png>\n",
+                     argc > 0 ? argv[0] : "talvane_xpm2png");
         return 2;
     }
     const QString in = QString::fromLocal8Bit(argv[1]);
@@ -36,8 +37,8 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     if (image.width() != size || image.height() != size) {
-        std::fprintf(stderr, "talvane_xpm2png: %s is %dx%d pixels, not %dx%d\n", argv[1], image.width(),
-                     image.height(), size, size);
+        std::fprintf(stderr, "talvane_xpm2png: %s is %dx%d pixels, not %dx%d\n", argv[1],
+                     image.width(), image.height(), size, size);
         return 1;
     }
     // Plain 8-bit RGBA is what every icon theme reader handles.

@@ -39,8 +39,10 @@ void FrmMain::CreateControls() {
                            TwipsToPixels(255));
 
     sbStatusBar = new StatusBar(client);
-    sbStatusBar->AddPanel(QStringLiteral("Status"), QStringLiteral("Ready"), QString(), sbrSpring, 1440);
-    sbStatusBar->AddPanel(QStringLiteral("Path"), QString(), QStringLiteral("Selected Item"), sbrSpring, 1440);
+    sbStatusBar->AddPanel(QStringLiteral("Status"), QStringLiteral("Ready"), QString(), sbrSpring,
+                          1440);
+    sbStatusBar->AddPanel(QStringLiteral("Path"), QString(), QStringLiteral("Selected Item"),
+                          sbrSpring, 1440);
     sbStatusBar->AddPanel(QStringLiteral("Count"), QString(), QString(), sbrContents, 1440);
 
     setTabOrder(lvwBanners, picBanner);

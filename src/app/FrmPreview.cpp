@@ -4,9 +4,7 @@
 
 namespace talvane {
 
-FrmPreview::FrmPreview()
-    : Form(vbFixedToolWindow),
-      imgBanner(new ImageControl(Client())) {
+FrmPreview::FrmPreview() : Form(vbFixedToolWindow), imgBanner(new ImageControl(Client())) {
     SetCaption(QStringLiteral("Banner Preview"));
     setAccessibleName(Caption());
     // A tool window beside the list: showing it leaves the keyboard where the user is.
@@ -22,7 +20,8 @@ FrmPreview::FrmPreview()
                            TwipsToPixels(360));
     imgBanner->SetStretch(true);
     imgBanner->setAccessibleName(QStringLiteral("Banner"));
-    imgBanner->setAccessibleDescription(QStringLiteral("The banner last clicked, three times enlarged"));
+    imgBanner->setAccessibleDescription(
+        QStringLiteral("The banner last clicked, three times enlarged"));
 }
 
 }  // namespace talvane

@@ -1,11 +1,11 @@
 #include "catalogue/BannerReadAhead.h"
 
+#include <dirent.h>
+#include <sys/resource.h>
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <dirent.h>
 #include <string>
-#include <sys/resource.h>
 #include <thread>
 
 #include "app/platform/LoadPicture.h"
@@ -47,11 +47,13 @@ struct BannerReadAhead::Slot {
     QRgb pixels[kBannerWidth * kBannerHeight];
 };
 
-BannerReadAhead::BannerReadAhead(FsFolder& folder, bool (*wanted)(std::string_view name), uint64_t size)
+BannerReadAhead::BannerReadAhead(FsFolder& folder, bool (*wanted)(std::string_view name),
+                                 uint64_t size)
     : folder_(folder), wanted_(wanted), size_(size), shared_(std::make_unique<Shared>()) {
     readers_ = ReadersFor(folder_.Fd());
     if (readers_ == 0) {
-        shared_->ring = std::make_unique<Slot[]>(1);  // everything on this thread, one file at a time
+        shared_->ring =
+            std::make_unique<Slot[]>(1);  // everything on this thread, one file at a time
         return;
     }
     shared_->ring = std::make_unique<Slot[]>(kWindow);
@@ -109,7 +111,8 @@ void BannerReadAhead::List() {
     };
     for (;;) {
         // Never more than a window ahead of the scan.
-        for (size_t taken; filled - (taken = shared.taken.load(std::memory_order_acquire)) >= kWindow;) {
+        for (size_t taken;
+             filled - (taken = shared.taken.load(std::memory_order_acquire)) >= kWindow;) {
             if (shared.stopping) return;
             shared.taken.wait(taken, std::memory_order_acquire);
         }
@@ -134,9 +137,11 @@ void BannerReadAhead::ReadSlots(int reader) {
     int reads = 0, slow = 0;
     std::unique_lock lock(shared.mutex);
     for (;;) {
-        if (reader >= shared.active) shared.called.wait(lock, [&] { return shared.stopping || reader < shared.active; });
+        if (reader >= shared.active)
+            shared.called.wait(lock, [&] { return shared.stopping || reader < shared.active; });
         ++shared.waiting;
-        shared.more.wait(lock, [&] { return shared.stopping || shared.claimed < shared.published; });
+        shared.more.wait(lock,
+                         [&] { return shared.stopping || shared.claimed < shared.published; });
         --shared.waiting;
         if (shared.stopping) return;
         Slot& slot = shared.ring[shared.claimed++ % kWindow];
@@ -195,13 +200,15 @@ bool BannerReadAhead::NextSlot(Slot*& next) {
     }
     Slot& slot = shared_->ring[count % kWindow];
     int state;
-    while ((state = slot.state.load(std::memory_order_acquire)) == Slot::kFree) slot.state.wait(state);
+    while ((state = slot.state.load(std::memory_order_acquire)) == Slot::kFree)
+        slot.state.wait(state);
     if (state == Slot::kEnd) return false;
     if (state == Slot::kQueued &&
         slot.state.compare_exchange_strong(state, Slot::kReading, std::memory_order_acq_rel)) {
         Read(slot);  // no reader has come to it yet
     } else {
-        while ((state = slot.state.load(std::memory_order_acquire)) != Slot::kDone) slot.state.wait(state);
+        while ((state = slot.state.load(std::memory_order_acquire)) != Slot::kDone)
+            slot.state.wait(state);
     }
     next = &slot;
     return true;
@@ -233,7 +240,8 @@ QImage BannerReadAhead::LoadPicture(const FsFile& file) {
     for (QImage& picture : pictures_) {
         if (!picture.isDetached()) continue;
         for (int y = 0; y < kBannerHeight; ++y)
-            std::memcpy(picture.scanLine(y), current_->pixels + y * kBannerWidth, sizeof(QRgb) * kBannerWidth);
+            std::memcpy(picture.scanLine(y), current_->pixels + y * kBannerWidth,
+                        sizeof(QRgb) * kBannerWidth);
         return picture;
     }
     QImage& spare = pictures_[0].isNull() ? pictures_[0] : pictures_[1];

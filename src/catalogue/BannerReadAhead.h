@@ -59,7 +59,8 @@ private:
 
     // What the threads share, in a block of its own made for each scan.
     struct Shared {
-        std::unique_ptr<Slot[]> ring;  // kWindow slots, each file at its place in the order modulo kWindow
+        std::unique_ptr<Slot[]>
+            ring;  // kWindow slots, each file at its place in the order modulo kWindow
         // Written by the user-interface thread, read by the lister.
         std::atomic<size_t> taken{0};  // slots NextFile has taken
         std::atomic<bool> stopping{false};
@@ -68,8 +69,8 @@ private:
         std::condition_variable called;  // for readers held back: their turn has come
         size_t published = 0;            // slots the readers may take: [claimed, published)
         size_t claimed = 0;
-        int waiting = 0;                 // readers at work waiting for slots
-        int active = 0;                  // readers at work; the others wait to be called
+        int waiting = 0;  // readers at work waiting for slots
+        int active = 0;   // readers at work; the others wait to be called
     };
     std::unique_ptr<Shared> shared_;
 

@@ -14,9 +14,10 @@ void FrmMain::mnuDelete_Click() {
     std::string key;
     try {
         key = item.Key();
-        int answer = MsgBox(QStringLiteral("You are sure you wish to delete the banner named ") +
-                                item.Text() + QStringLiteral(".bmp?"),
-                            vbYesNo | vbQuestion | vbDefaultButton1, QStringLiteral("Confirm Deletion"));
+        int answer =
+            MsgBox(QStringLiteral("You are sure you wish to delete the banner named ") +
+                       item.Text() + QStringLiteral(".bmp?"),
+                   vbYesNo | vbQuestion | vbDefaultButton1, QStringLiteral("Confirm Deletion"));
         if (answer != vbYes) return;
         Kill(key);
         RemoveBanner(key);

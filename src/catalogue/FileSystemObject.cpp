@@ -1,14 +1,14 @@
 #include "catalogue/FileSystemObject.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QStringDecoder>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
@@ -33,7 +33,8 @@ bool DifferInCaseOnly(std::string_view a, std::string_view b) {
     QStringDecoder decodeA(QStringDecoder::Utf8), decodeB(QStringDecoder::Utf8);
     const QString textA = decodeA(QByteArrayView(a.data(), qsizetype(a.size())));
     const QString textB = decodeB(QByteArrayView(b.data(), qsizetype(b.size())));
-    if (!decodeA.hasError() && !decodeB.hasError()) return textA.compare(textB, Qt::CaseInsensitive) == 0;
+    if (!decodeA.hasError() && !decodeB.hasError())
+        return textA.compare(textB, Qt::CaseInsensitive) == 0;
     // Not text: ASCII letters only.
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
@@ -87,9 +88,11 @@ int RenameNoReplace(int folderFd, const char* from, const char* to) {
 // can replace a file someone else gives that spelling meanwhile: through a spare name of its
 // own, each step no-replace, and back when the second step fails. Should the way back be
 // taken too, the file keeps the spare name, and the error says so.
-int RenameThroughSpareName(int folderFd, const std::string& from, const std::string& to, const std::string& path) {
+int RenameThroughSpareName(int folderFd, const std::string& from, const std::string& to,
+                           const std::string& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string spare = ".talvane-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        const std::string spare =
+            ".talvane-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
         if (RenameNoReplace(folderFd, from.c_str(), spare.c_str()) != 0) {
             if (errno == EEXIST) continue;
             return -1;
@@ -97,9 +100,10 @@ int RenameThroughSpareName(int folderFd, const std::string& from, const std::str
         if (RenameNoReplace(folderFd, spare.c_str(), to.c_str()) == 0) return 0;
         const int err = errno;
         if (RenameNoReplace(folderFd, spare.c_str(), from.c_str()) != 0)
-            throw RuntimeError(errPathFileAccess,
-                               QStringLiteral("Path/File access error (the file is left as \"%1\"): \"%2\"")
-                                   .arg(DisplayName(spare), DisplayName(path)));
+            throw RuntimeError(
+                errPathFileAccess,
+                QStringLiteral("Path/File access error (the file is left as \"%1\"): \"%2\"")
+                    .arg(DisplayName(spare), DisplayName(path)));
         errno = err;
         return -1;
     }
@@ -203,7 +207,8 @@ FsFile FileSystemObject::GetFile(const std::string& path) {
     if (::fstatat(folder->get(), name.c_str(), &st, 0) != 0) throw ErrorFromErrno(errno, path);
     // A folder that ignores letter case may answer with a file spelt otherwise, which is not
     // the one asked for.
-    if (S_ISDIR(st.st_mode) || !SpeltExactly(folder->get(), name)) throw ErrorFromErrno(ENOENT, path);
+    if (S_ISDIR(st.st_mode) || !SpeltExactly(folder->get(), name))
+        throw ErrorFromErrno(ENOENT, path);
     FsFile file;
     file.path_ = path;
     file.size_ = static_cast<uint64_t>(st.st_size);

@@ -28,7 +28,8 @@ bool IsBannerName(std::string_view name) {
 void LoadBanners(std::string folderPath) {
     FrmMain& form = frmMain();
     if (folderPath.empty())
-        folderPath = BrowseForFolder(form.hWnd(), QStringLiteral("Select a folder containing the banners to view."));
+        folderPath = BrowseForFolder(
+            form.hWnd(), QStringLiteral("Select a folder containing the banners to view."));
     if (folderPath.empty()) return;
 
     form.lvwBanners->SetTag(folderPath);

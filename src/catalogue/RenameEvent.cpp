@@ -15,7 +15,8 @@ namespace {
 // keeps that name's own bytes, so a name that is not valid UTF-8 survives an edit that did
 // not change it; any other text is taken as UTF-8.
 std::string EditedFileName(const QString& text, std::string_view currentName) {
-    std::string stem(currentName.size() >= 4 ? currentName.substr(0, currentName.size() - 4) : currentName);
+    std::string stem(currentName.size() >= 4 ? currentName.substr(0, currentName.size() - 4)
+                                             : currentName);
     if (DisplayName(stem) != text) stem = NameFromText(text);
     return stem + ".bmp";
 }
@@ -47,7 +48,8 @@ void FrmMain::lvwBanners_AfterLabelEdit(int16_t& Cancel, const QString& NewStrin
         // never replaces one): an entry whose file was deleted behind the list's back, or
         // the picture a removed entry left in the store.
         const std::string& newKey = file.Path();
-        if (ListItem stale = FindItem(*lvwBanners, newKey); stale && !(stale == item)) RemoveBanner(newKey);
+        if (ListItem stale = FindItem(*lvwBanners, newKey); stale && !(stale == item))
+            RemoveBanner(newKey);
         if (ilsMain->Has(newKey)) ilsMain->ListImages().Remove(newKey);
         picture.SetKey(newKey);
         item.SetKey(newKey);

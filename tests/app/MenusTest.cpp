@@ -49,7 +49,8 @@ protected:
         Flush();
         ListItemsModel* model = List().Model();
         for (int row = 0; row < model->rowCount(); ++row)
-            if (model->index(row).data().toString() == text) return View()->visualRect(model->index(row));
+            if (model->index(row).data().toString() == text)
+                return View()->visualRect(model->index(row));
         ADD_FAILURE() << "no entry " << text.toStdString();
         return {};
     }
@@ -74,15 +75,18 @@ TEST_F(MenusTest, TheMenuBarReadsExactlyFileAndViewWithTheirItemsInOrder) {
         QKeySequence shortcut;
     };
     const std::vector<Line> file = {
-        {main.mnuNew, "Browse New Folder...", {}}, {main.mnuRefresh, "&Refresh", QKeySequence(Qt::Key_F5)},
-        {main.mnuBar, "-", {}},                    {main.mnuRename, "R&ename", {}},
+        {main.mnuNew, "Browse New Folder...", {}},
+        {main.mnuRefresh, "&Refresh", QKeySequence(Qt::Key_F5)},
+        {main.mnuBar, "-", {}},
+        {main.mnuRename, "R&ename", {}},
         {main.mnuDelete, "&Delete", QKeySequence(Qt::Key_Delete)},
-        {main.mnuBar1, "-", {}},                   {main.mnuExit, "E&xit", {}},
+        {main.mnuBar1, "-", {}},
+        {main.mnuExit, "E&xit", {}},
     };
     const std::vector<Line> view = {
-        {main.mnuPreview, "&Preview", {}},        {main.mnuBar2, "-", {}},
-        {main.mnuLView[0], "Large Icons", {}},    {main.mnuLView[1], "S&mall Icons", {}},
-        {main.mnuLView[2], "&List", {}},          {main.mnuLView[3], "&Details", {}},
+        {main.mnuPreview, "&Preview", {}},     {main.mnuBar2, "-", {}},
+        {main.mnuLView[0], "Large Icons", {}}, {main.mnuLView[1], "S&mall Icons", {}},
+        {main.mnuLView[2], "&List", {}},       {main.mnuLView[3], "&Details", {}},
     };
     for (auto [menu, lines] : {std::pair{main.mnuFile, file}, std::pair{main.mnuView, view}}) {
         QList<QAction*> items = menu->actions();
@@ -96,11 +100,13 @@ TEST_F(MenusTest, TheMenuBarReadsExactlyFileAndViewWithTheirItemsInOrder) {
             if (!item->isSeparator()) {
                 EXPECT_EQ(item->text(), line.caption);
             }
-            EXPECT_EQ(item->shortcuts(), line.shortcut.isEmpty() ? QList<QKeySequence>{}
-                                                                 : QList<QKeySequence>{line.shortcut});
+            EXPECT_EQ(item->shortcuts(), line.shortcut.isEmpty()
+                                             ? QList<QKeySequence>{}
+                                             : QList<QKeySequence>{line.shortcut});
             EXPECT_TRUE(item->isEnabled() && item->isVisible());
             // Only the view items carry a check mark.
-            EXPECT_EQ(item->isCheckable(), std::count(main.mnuLView.begin(), main.mnuLView.end(), item) == 1);
+            EXPECT_EQ(item->isCheckable(),
+                      std::count(main.mnuLView.begin(), main.mnuLView.end(), item) == 1);
         }
     }
     EXPECT_EQ(CheckedViewItems(), std::vector<int>{1});
@@ -204,7 +210,8 @@ TEST_F(MenusTest, DelInsideAnOpenEditEditsTheTextAndDeletesNothing) {
     desktop.answers.push_back(vbYes);
     Press(Qt::Key_Delete);
     ASSERT_EQ(desktop.boxes.size(), 1u);
-    EXPECT_EQ(desktop.boxes[0].prompt, "You are sure you wish to delete the banner named Bell.bmp?");
+    EXPECT_EQ(desktop.boxes[0].prompt,
+              "You are sure you wish to delete the banner named Bell.bmp?");
     EXPECT_FALSE(folder_.Exists("Bell.bmp"));
 }
 
@@ -252,11 +259,13 @@ TEST_F(MenusTest, EachViewItemChecksOnlyItselfAndSwitchesTheListKeepingItsSelect
         auto* tree = qobject_cast<QTreeView*>(View());
         ASSERT_TRUE(mode == lvwReport ? tree != nullptr : list != nullptr);
         if (list) {
-            EXPECT_EQ(list->viewMode(), mode == lvwIcon ? QListView::IconMode : QListView::ListMode);
+            EXPECT_EQ(list->viewMode(),
+                      mode == lvwIcon ? QListView::IconMode : QListView::ListMode);
         }
         EXPECT_TRUE(View()->isVisible());
         EXPECT_TRUE(View()->hasFocus());
-        EXPECT_NE(List().findChild<QListView*>()->isVisible(), List().findChild<QTreeView*>()->isVisible());
+        EXPECT_NE(List().findChild<QListView*>()->isVisible(),
+                  List().findChild<QTreeView*>()->isVisible());
         EXPECT_EQ(List().SelectedItem().Text(), "Crown");
         EXPECT_EQ(View()->currentIndex().data().toString(), "Crown");
     }
@@ -278,7 +287,8 @@ TEST_F(MenusTest, DetailsShowsOneColumnHeadedBanners3000TwipsWideWhoseHeaderIgno
     EXPECT_EQ(header->sectionSize(0), 200);
 
     for (int i = 0; i < 2; ++i) {
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(100, header->height() / 2));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(100, header->height() / 2));
         Flush();
     }
     EXPECT_EQ(Texts(), (std::vector<QString>{"Anchor", "Bell", "Crown"}));
@@ -296,7 +306,8 @@ std::optional<QPoint> FindPicture(const QImage& shot, const QImage& picture, QRe
         for (int x = area.left(); x + p.width() - 1 <= area.right(); ++x) {
             bool same = true;
             for (int j = 0; j < p.height() && same; ++j)
-                for (int i = 0; i < p.width() && same; ++i) same = s.pixel(x + i, y + j) == p.pixel(i, j);
+                for (int i = 0; i < p.width() && same; ++i)
+                    same = s.pixel(x + i, y + j) == p.pixel(i, j);
             if (same) return QPoint(x, y);
         }
     return std::nullopt;
@@ -324,7 +335,8 @@ TEST_F(MenusTest, EveryModeShowsEachBannerAtTwelveByEightPixelsSharpAndLaysOutIt
             QImage banner = BannerPicture(seed++);
             std::optional<QPoint> at = FindPicture(shot, banner, item);
             ASSERT_TRUE(at.has_value()) << "the picture is not painted at 12 x 8, unsmoothed";
-            EXPECT_EQ(FindPicture(dense, banner.scaled(24, 16), QRect(item.topLeft() * 2, item.size() * 2)),
+            EXPECT_EQ(FindPicture(dense, banner.scaled(24, 16),
+                                  QRect(item.topLeft() * 2, item.size() * 2)),
                       std::optional<QPoint>(*at * 2))
                 << "the picture is smoothed on a dense screen";
             QRect picture(*at, QSize(12, 8));

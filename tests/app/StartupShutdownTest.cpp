@@ -29,7 +29,8 @@ TEST_F(StartupTest, BothWindowsComeUpAsDescribedWithThePreviewOwnedByTheMainWind
     EXPECT_EQ(preview.parentWidget(), &main);
     EXPECT_EQ(preview.windowTitle(), "Banner Preview");
     EXPECT_EQ(preview.windowType(), Qt::Tool);
-    EXPECT_FALSE(preview.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(preview.windowFlags() &
+                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(preview.size(), QSize(98, 40));
     EXPECT_EQ(preview.minimumSize(), preview.maximumSize());
     EXPECT_EQ(preview.palette().color(QPalette::Window), QColor(Qt::black));
@@ -78,7 +79,8 @@ TEST_F(StartupTest, TheListFillsTheClientAreaDownToTwoPixelsAboveTheStatusBar) {
         EXPECT_EQ(main.sbStatusBar->width(), client->width());
         EXPECT_EQ(main.sbStatusBar->y() - (main.lvwBanners->y() + main.lvwBanners->height()), 2);
         // Each status panel is at least 1440 twips wide.
-        for (int i = 1; i <= 3; ++i) EXPECT_GE(main.sbStatusBar->findChildren<QWidget*>().at(i - 1)->width(), 96);
+        for (int i = 1; i <= 3; ++i)
+            EXPECT_GE(main.sbStatusBar->findChildren<QWidget*>().at(i - 1)->width(), 96);
     }
 }
 
@@ -111,7 +113,9 @@ TEST_F(StartupTest, AScreenReaderHearsWhatIsShownNotTheControlsKinds) {
     Click("Sun");
     const QList<QLabel*> labels = bar->findChildren<QLabel*>();
     for (int panel = 1; panel <= 3; ++panel) {
-        auto label = std::find_if(labels.begin(), labels.end(), [&](QLabel* l) { return l->accessibleDescription() == keys[panel - 1]; });
+        auto label = std::find_if(labels.begin(), labels.end(), [&](QLabel* l) {
+            return l->accessibleDescription() == keys[panel - 1];
+        });
         ASSERT_NE(label, labels.end()) << keys[panel - 1];
         EXPECT_EQ((*label)->accessibleName(), bar->Panels(panel).Text()) << panel;
     }

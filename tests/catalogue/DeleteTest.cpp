@@ -1,10 +1,10 @@
 // File > Delete and the Del key: the question, the deletion, and what each failure leaves.
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "catalogue/MainModule.h"
 #include "support/ProgramFixture.h"
@@ -88,8 +88,8 @@ TEST_F(DeleteTest, ABannerAlreadyDeletedOutsideIsReportedAndTakenOutOfTheList) {
     desktop.answers = {vbYes};
     Press(Qt::Key_Delete);
     ASSERT_EQ(desktop.boxes.size(), 2u);
-    EXPECT_EQ(desktop.boxes[1].prompt,
-              QString("Error deleting file: File not found: \"%1\"").arg(QString::fromStdString(folder / "Star.bmp")));
+    EXPECT_EQ(desktop.boxes[1].prompt, QString("Error deleting file: File not found: \"%1\"")
+                                           .arg(QString::fromStdString(folder / "Star.bmp")));
     EXPECT_EQ(desktop.boxes[1].style, vbOKOnly | vbCritical);
     EXPECT_EQ(desktop.boxes[1].title, "Talvane");
     // No window is active the moment the question closes; the error still comes up over
@@ -107,7 +107,8 @@ TEST_F(DeleteTest, AReadOnlyBannerIsNeverDeletedWhoeverRunsTheProgram) {
     desktop.answers = {vbYes};
     Press(Qt::Key_Delete);
     ASSERT_EQ(desktop.boxes.size(), 2u);
-    EXPECT_TRUE(desktop.boxes[1].prompt.startsWith("Error deleting file: Path/File access error (the file is read-only)"));
+    EXPECT_TRUE(desktop.boxes[1].prompt.startsWith(
+        "Error deleting file: Path/File access error (the file is read-only)"));
     EXPECT_EQ(folder.Read("Moon.bmp"), BannerBytes(1));
     EXPECT_EQ(Texts(), (std::vector<QString>{"Moon", "Star", "Sun"}));
     EXPECT_EQ(Panel(3), "3 Banners");
@@ -131,7 +132,8 @@ TEST_F(DeleteTest, DeleteChosenWithTheMouseDuringAnEditActsOnTheBannerAsTheEditL
     TypeIntoEditor("Sunset");
     // The mouse opens File and clicks Delete; the edit is still open when the command starts.
     QMenuBar* bar = Main().menuBar;
-    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->actionGeometry(Main().mnuFile->menuAction()).center());
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier,
+                      bar->actionGeometry(Main().mnuFile->menuAction()).center());
     Flush();
     ASSERT_TRUE(Main().mnuFile->isVisible());
     ASSERT_NE(Editor(), nullptr);
@@ -141,7 +143,8 @@ TEST_F(DeleteTest, DeleteChosenWithTheMouseDuringAnEditActsOnTheBannerAsTheEditL
     Flush();
 
     ASSERT_EQ(desktop.boxes.size(), 1u) << desktop.boxes.back().prompt.toStdString();
-    EXPECT_EQ(desktop.boxes[0].prompt, "You are sure you wish to delete the banner named Sunset.bmp?");
+    EXPECT_EQ(desktop.boxes[0].prompt,
+              "You are sure you wish to delete the banner named Sunset.bmp?");
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"Moon.bmp", "Star.bmp"}));
     EXPECT_EQ(Texts(), (std::vector<QString>{"Moon", "Star"}));
     EXPECT_EQ(Panel(3), "2 Banners");

@@ -2,14 +2,14 @@
 // files of the right size that are not banners. Each is listed correctly or ends the scan
 // with a message; nothing hangs, crashes or changes a file.
 
-#include <QLabel>
-#include <QRegularExpression>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <QLabel>
+#include <QRegularExpression>
 
 #include "catalogue/MainModule.h"
 #include "support/ProgramFixture.h"
@@ -24,7 +24,8 @@ protected:
         std::map<std::string, QByteArray> files;
         for (const std::string& name : folder.Names()) {
             struct stat st {};
-            if (::lstat((folder / name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) files[name] = folder.Read(name);
+            if (::lstat((folder / name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                files[name] = folder.Read(name);
         }
         return files;
     }
@@ -36,7 +37,8 @@ protected:
             EXPECT_EQ(Panel(3), QString("%1 Banners").arg(List().ListItems().Count()));
         } else {
             ASSERT_EQ(desktop.boxes.size(), 1u);
-            EXPECT_TRUE(desktop.boxes[0].prompt.startsWith("Error loading banners: ")) << desktop.boxes[0].prompt.toStdString();
+            EXPECT_TRUE(desktop.boxes[0].prompt.startsWith("Error loading banners: "))
+                << desktop.boxes[0].prompt.toStdString();
             EXPECT_EQ(Panel(1), "Loading Banners");
         }
         EXPECT_EQ(Main().ilsMain->ListImages().Count(), List().ListItems().Count());
@@ -45,7 +47,8 @@ protected:
     void ExpectScanRefusedWithPermission(const std::string& file) {
         ASSERT_EQ(desktop.boxes.size(), 1u) << "the scan of an unsearchable folder said nothing";
         EXPECT_EQ(desktop.boxes[0].prompt,
-                  QString("Error loading banners: Permission denied: \"%1\"").arg(QString::fromStdString(file)));
+                  QString("Error loading banners: Permission denied: \"%1\"")
+                      .arg(QString::fromStdString(file)));
         EXPECT_EQ(Panel(1), "Loading Banners");
         EXPECT_EQ(List().ListItems().Count(), 0);
     }
@@ -54,8 +57,9 @@ protected:
 TEST_F(HostileFolderTest, OddNamesAreListedKeyedByTheirBytesAndCanBeRenamedAndDeleted) {
     TempFolder folder;
     const std::vector<std::string> names = {
-        "new\nline.bmp", "quote\"s'.bmp", "$(touch pwned) `x` ;&|.bmp", "-rf.bmp", "--help.bmp",
-        "sp ace .bmp", "\xFF\xFE.bmp", "tab\there.bmp", std::string(251, 'L') + ".bmp",
+        "new\nline.bmp", "quote\"s'.bmp", "$(touch pwned) `x` ;&|.bmp",
+        "-rf.bmp",       "--help.bmp",    "sp ace .bmp",
+        "\xFF\xFE.bmp",  "tab\there.bmp", std::string(251, 'L') + ".bmp",
     };
     int seed = 0;
     for (const std::string& name : names) folder.WriteBanner(name, ++seed);
@@ -113,7 +117,7 @@ TEST_F(HostileFolderTest, SpecialFilesAndLinksNamedLikeBannersNeverHangTheScan) 
     folder.WriteBanner("Real.bmp", 1);
     ::mkfifo((folder / "fifo.bmp").c_str(), 0644);
     int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address {};
+    sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::string socketPath = folder / "socket.bmp";
     if (socketPath.size() < sizeof address.sun_path) {
@@ -175,7 +179,8 @@ TEST_F(HostileFolderTest, FilesOfBannerSizeThatAreDamagedBitmapsAreListedOrRepor
         Start(folder.Path());
         ExpectListedOrReported();
         for (int i = 0; i < List().ListItems().Count(); ++i)
-            EXPECT_EQ(Main().ilsMain->ListImages()(folder / "damaged.bmp").Picture().size(), QSize(12, 8));
+            EXPECT_EQ(Main().ilsMain->ListImages()(folder / "damaged.bmp").Picture().size(),
+                      QSize(12, 8));
         EXPECT_EQ(folder.Read("damaged.bmp"), bytes);
         Unload(Main());
         Flush();
@@ -212,7 +217,8 @@ TEST_F(HostileFolderTest, BannersWhosePathsPassThePlatformLimitAreListedRenamedA
     ASSERT_GE(at, 0);
     auto names = [&] { return NamesIn(path); };
     for (char c : {'a', 'b'}) {
-        int fd = ::openat(at, (std::string(250, c) + ".bmp").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        int fd = ::openat(at, (std::string(250, c) + ".bmp").c_str(),
+                          O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         ASSERT_GE(fd, 0);
         QByteArray bytes = BannerBytes(c);
         ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
@@ -234,7 +240,8 @@ TEST_F(HostileFolderTest, BannersWhosePathsPassThePlatformLimitAreListedRenamedA
     EXPECT_EQ(desktop.boxes.size(), 1u) << desktop.boxes.back().prompt.toStdString();
     EXPECT_EQ(names(), std::vector<std::string>{std::string(240, 'c') + ".bmp"});
     EXPECT_EQ(Texts(), std::vector<QString>{QString(240, 'c')});
-    for (const std::string& name : names()) ::unlinkat(at, name.c_str(), 0);  // beyond the reach of full paths
+    for (const std::string& name : names())
+        ::unlinkat(at, name.c_str(), 0);  // beyond the reach of full paths
     ::close(at);
 }
 
@@ -251,9 +258,10 @@ TEST_F(HostileFolderTest, AFolderWhoseFilesCannotBeLookedAtFailsTheScanNamingThe
         Start(locked);
         ExpectScanRefusedWithPermission(locked + "/Sun.bmp");
     } else {
-        EXPECT_EQ(RunDisabledTest({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"},
-                                  "HostileFolderTest.DISABLED_ScanOfAnUnsearchableFolder", locked),
-                  0);
+        EXPECT_EQ(
+            RunDisabledTest({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"},
+                            "HostileFolderTest.DISABLED_ScanOfAnUnsearchableFolder", locked),
+            0);
     }
     ::chmod(locked.c_str(), 0755);
 }

@@ -25,13 +25,16 @@ protected:
         for (int i = 0; i < count; ++i) {
             folder.WriteBanner(Name(i), i);
             if (i % 10 == 0) folder.Write(QString("n%1.gif").arg(i).toStdString(), BannerBytes(i));
-            if (i % 10 == 5) folder.Write(QString("l%1.bmp").arg(i).toStdString(), BannerBytes(i) + "x");
+            if (i % 10 == 5)
+                folder.Write(QString("l%1.bmp").arg(i).toStdString(), BannerBytes(i) + "x");
         }
         ::mkfifo((folder / "pipe.bmp").c_str(), 0644);
         ::mkdir((folder / "dir.bmp").c_str(), 0755);
     }
 
-    static std::string Name(int i) { return QString("b%1.bmp").arg(i, 4, 10, QChar('0')).toStdString(); }
+    static std::string Name(int i) {
+        return QString("b%1.bmp").arg(i, 4, 10, QChar('0')).toStdString();
+    }
 
     // The banners' names in the order the folder lists them.
     static std::vector<std::string> ListingOrder(const TempFolder& folder) {
@@ -65,8 +68,8 @@ TEST_F(ReadAheadTest, AFailureDeepInALargeFolderLeavesExactlyTheBannersBeforeItE
     Start(folder.Path());
 
     ASSERT_EQ(desktop.boxes.size(), 1u);
-    EXPECT_EQ(desktop.boxes[0].prompt,
-              QString("Error loading banners: Invalid picture: \"%1\"").arg(QString::fromStdString(folder / broken)));
+    EXPECT_EQ(desktop.boxes[0].prompt, QString("Error loading banners: Invalid picture: \"%1\"")
+                                           .arg(QString::fromStdString(folder / broken)));
     EXPECT_EQ(Panel(1), "Loading Banners");
     ASSERT_EQ(List().ListItems().Count(), 2000);
     EXPECT_EQ(Main().ilsMain->ListImages().Count(), 2000);
@@ -106,7 +109,8 @@ TEST_F(ReadAheadTest, RescansLeaveNoThreadOrDescriptorBehind) {
 TEST_F(ReadAheadTest, AProgramWithFewDescriptorsToSpareListsEveryBanner) {
     TempFolder folder;
     WriteFolder(folder, 600);
-    EXPECT_EQ(RunDisabledTest({"prlimit", "--nofile=32"}, "ReadAheadTest.DISABLED_ScanWithFewDescriptors", folder.Path()),
+    EXPECT_EQ(RunDisabledTest({"prlimit", "--nofile=32"},
+                              "ReadAheadTest.DISABLED_ScanWithFewDescriptors", folder.Path()),
               0);
 }
 

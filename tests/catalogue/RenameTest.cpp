@@ -1,9 +1,9 @@
 // Renaming a banner by editing its text in place: the file on disk, the entry, its picture,
 // and every way a rename can fail without losing or moving a file.
 
-#include <QAbstractItemView>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QAbstractItemView>
 
 #include "app/platform/ListItemsModel.h"
 #include "app/platform/RuntimeError.h"
@@ -122,9 +122,10 @@ TEST_F(RenameTest, TheNameOfAnotherFileIsRefusedAndBothFilesStayIntact) {
 
     EXPECT_EQ(Disk(), before);
     ASSERT_EQ(desktop.boxes.size(), 4u);
-    for (const auto& box : desktop.boxes) EXPECT_TRUE(box.prompt.startsWith("Error renaming file: File already exists"));
-    EXPECT_EQ(desktop.boxes[0].prompt,
-              QString("Error renaming file: File already exists: \"%1\"").arg(QString::fromStdString(folder / "Moon.bmp")));
+    for (const auto& box : desktop.boxes)
+        EXPECT_TRUE(box.prompt.startsWith("Error renaming file: File already exists"));
+    EXPECT_EQ(desktop.boxes[0].prompt, QString("Error renaming file: File already exists: \"%1\"")
+                                           .arg(QString::fromStdString(folder / "Moon.bmp")));
     EXPECT_EQ(desktop.boxes[0].style, vbOKOnly | vbCritical);
     EXPECT_EQ(desktop.boxes[0].title, "Talvane");
     EXPECT_EQ(Texts(), (std::vector<QString>{"Moon", "Star", "Sun"}));
@@ -163,8 +164,8 @@ TEST_F(RenameTest, ABannerDeletedOutsideIsReportedAndTakenOutOfTheList) {
     ::unlink((folder / "Moon.bmp").c_str());
     Rename("Moon", "Crescent");
     ASSERT_EQ(desktop.boxes.size(), 1u);
-    EXPECT_EQ(desktop.boxes[0].prompt,
-              QString("Error renaming file: File not found: \"%1\"").arg(QString::fromStdString(folder / "Moon.bmp")));
+    EXPECT_EQ(desktop.boxes[0].prompt, QString("Error renaming file: File not found: \"%1\"")
+                                           .arg(QString::fromStdString(folder / "Moon.bmp")));
     EXPECT_EQ(Texts(), (std::vector<QString>{"Star", "Sun"}));
     EXPECT_TRUE(frmPreview().imgBanner->Picture().isNull());
     EXPECT_EQ(Panel(3), "2 Banners");
@@ -206,7 +207,8 @@ TEST_F(RenameTest, ANameFreedByADeletionHereOrOutsideTakesTheRenameWithItsOwnPic
     ::unlink((folder / "Sky.bmp").c_str());
     Rename("Star", "Sky");
 
-    ASSERT_EQ(desktop.boxes.size(), 1u) << "only the question: " << desktop.boxes.back().prompt.toStdString();
+    ASSERT_EQ(desktop.boxes.size(), 1u)
+        << "only the question: " << desktop.boxes.back().prompt.toStdString();
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"Moon.bmp", "Sky.bmp"}));
     EXPECT_EQ(folder.Read("Moon.bmp"), BannerBytes(1));
     EXPECT_EQ(folder.Read("Sky.bmp"), BannerBytes(3));

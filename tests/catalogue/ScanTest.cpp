@@ -1,9 +1,9 @@
 // Listing a folder: which files are banners, what the list and status bar show, what a
 // cancelled dialog or a failed scan leaves behind.
 
-#include <QImage>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QImage>
 
 #include "app/platform/ListItemsModel.h"
 #include "catalogue/MainModule.h"
@@ -69,7 +69,8 @@ TEST_F(ScanTest, AFolderWithoutBannersLeavesTheListEmptyAndUnbound) {
 
 TEST_F(ScanTest, NamesSortNaturallyIgnoringCase) {
     TempFolder folder;
-    for (const char* name : {"banner10.bmp", "Banner2.bmp", "banner1.bmp", "apple.bmp", "Zebra.bmp"})
+    for (const char* name :
+         {"banner10.bmp", "Banner2.bmp", "banner1.bmp", "apple.bmp", "Zebra.bmp"})
         folder.WriteBanner(name, 1);
     Start(folder.Path());
     EXPECT_EQ(Texts(), (std::vector<QString>{"apple", "banner1", "Banner2", "banner10", "Zebra"}));
@@ -170,8 +171,9 @@ TEST_F(ScanTest, RefreshOfAFolderThatWasRemovedReportsItAndKeepsThePartialState)
     Main().mnuRefresh->trigger();
 
     ASSERT_EQ(desktop.boxes.size(), 1u);
-    EXPECT_EQ(desktop.boxes[0].prompt,
-              QString("Error loading banners: Path not found: \"%1\"").arg(QString::fromStdString(gone)));
+    EXPECT_EQ(
+        desktop.boxes[0].prompt,
+        QString("Error loading banners: Path not found: \"%1\"").arg(QString::fromStdString(gone)));
     EXPECT_EQ(Panel(1), "Loading Banners");
     EXPECT_EQ(Panel(3), "0 Banners");
     EXPECT_EQ(List().Tag(), gone);

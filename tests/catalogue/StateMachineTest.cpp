@@ -5,14 +5,14 @@
 //
 // TALVANE_SEED and TALVANE_STEPS choose another run; a failure prints the seed and step.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QAbstractItemView>
 #include <QTest>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <random>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/platform/ListItemsModel.h"
 #include "app/platform/Names.h"
@@ -26,7 +26,9 @@ struct Entry {
     char kind;  // 'f' regular file, 'd' folder, 'o' anything else
     QByteArray bytes;
     bool readOnly;
-    bool operator==(const Entry& o) const { return kind == o.kind && bytes == o.bytes && readOnly == o.readOnly; }
+    bool operator==(const Entry& o) const {
+        return kind == o.kind && bytes == o.bytes && readOnly == o.readOnly;
+    }
 };
 using Disk = std::map<std::string, Entry>;
 
@@ -56,17 +58,20 @@ protected:
     static std::string Describe(const Disk& before, const Disk& after) {
         std::string out;
         for (const auto& [name, e] : before)
-            if (!after.count(name) || !(after.at(name) == e)) out += " -" + name + "(" + e.kind + ")";
+            if (!after.count(name) || !(after.at(name) == e))
+                out += " -" + name + "(" + e.kind + ")";
         for (const auto& [name, e] : after)
-            if (!before.count(name) || !(before.at(name) == e)) out += " +" + name + "(" + e.kind + ")";
+            if (!before.count(name) || !(before.at(name) == e))
+                out += " +" + name + "(" + e.kind + ")";
         return out;
     }
 
     std::string Pick(const std::vector<std::string>& from) { return from[rng() % from.size()]; }
 
     std::string RandomName() {
-        static const std::vector<std::string> stems = {"Sun", "Moon", "Star", "sky", "Sky", "banner2",
-                                                       "banner10", "a b", "-x", "\xE9t\xE9", ""};
+        static const std::vector<std::string> stems = {"Sun", "Moon",      "Star",     "sky",
+                                                       "Sky", "banner2",   "banner10", "a b",
+                                                       "-x",  "\xE9t\xE9", ""};
         static const std::vector<std::string> exts = {".bmp", ".BMP", ".Bmp", ".gif", ""};
         return Pick(stems) + (rng() % 3 ? ".bmp" : Pick(exts));
     }
@@ -89,16 +94,38 @@ protected:
         for (const auto& [name, e] : disk) names.push_back(name);
         std::string victim = names.empty() ? std::string() : path + "/" + Pick(names);
         switch (rng() % 10) {
-            case 0: if (!victim.empty()) std::filesystem::remove_all(victim, ec); break;
-            case 1: case 2: Write(RandomName(), BannerBytes(int(rng() % 1000))); break;
-            case 3: if (!victim.empty()) ::rename(victim.c_str(), (path + "/" + RandomName()).c_str()); break;
-            case 4: if (!victim.empty()) ::truncate(victim.c_str(), 1000); break;
-            case 5: if (!victim.empty()) ::chmod(victim.c_str(), rng() % 2 ? 0444 : 0644); break;
-            case 6: if (!victim.empty()) { std::filesystem::remove_all(victim, ec); ::mkdir(victim.c_str(), 0755); } break;
-            case 7: if (!victim.empty()) { std::filesystem::remove_all(victim, ec); ::mkfifo(victim.c_str(), 0644); } break;
+            case 0:
+                if (!victim.empty()) std::filesystem::remove_all(victim, ec);
+                break;
+            case 1:
+            case 2:
+                Write(RandomName(), BannerBytes(int(rng() % 1000)));
+                break;
+            case 3:
+                if (!victim.empty()) ::rename(victim.c_str(), (path + "/" + RandomName()).c_str());
+                break;
+            case 4:
+                if (!victim.empty()) ::truncate(victim.c_str(), 1000);
+                break;
+            case 5:
+                if (!victim.empty()) ::chmod(victim.c_str(), rng() % 2 ? 0444 : 0644);
+                break;
+            case 6:
+                if (!victim.empty()) {
+                    std::filesystem::remove_all(victim, ec);
+                    ::mkdir(victim.c_str(), 0755);
+                }
+                break;
+            case 7:
+                if (!victim.empty()) {
+                    std::filesystem::remove_all(victim, ec);
+                    ::mkfifo(victim.c_str(), 0644);
+                }
+                break;
             case 8:
                 if (rng() % 2 && !victim.empty())
-                    ::link(victim.c_str(), (path + "/" + RandomName()).c_str());  // another name, the same file
+                    ::link(victim.c_str(),
+                           (path + "/" + RandomName()).c_str());  // another name, the same file
                 else if (rng() % 5 == 0)
                     Write(RandomName(), QByteArray(1174, 'g'));
                 break;
@@ -115,14 +142,23 @@ protected:
 
     QString RandomText() {
         switch (rng() % 9) {
-            case 0: return QString();
-            case 1: return QStringLiteral("a/b");
-            case 2: return QStringLiteral("../up");
-            case 3: return QString(300, QChar('x'));
-            case 4: return QString::fromUtf8("\xC3\xA9t\xC3\xA9");
+            case 0:
+                return QString();
+            case 1:
+                return QStringLiteral("a/b");
+            case 2:
+                return QStringLiteral("../up");
+            case 3:
+                return QString(300, QChar('x'));
+            case 4:
+                return QString::fromUtf8("\xC3\xA9t\xC3\xA9");
             case 5: {
                 auto rows = Rows();
-                return rows.empty() ? QStringLiteral("x") : List().Model()->data(rows[rng() % rows.size()], Qt::DisplayRole).toString();
+                return rows.empty() ? QStringLiteral("x")
+                                    : List()
+                                          .Model()
+                                          ->data(rows[rng() % rows.size()], Qt::DisplayRole)
+                                          .toString();
             }
             default: {
                 QString text;
@@ -136,7 +172,8 @@ protected:
     std::vector<QModelIndex> Rows() {
         Flush();
         std::vector<QModelIndex> rows;
-        for (int r = 0; r < List().Model()->rowCount(); ++r) rows.push_back(List().Model()->index(r));
+        for (int r = 0; r < List().Model()->rowCount(); ++r)
+            rows.push_back(List().Model()->index(r));
         return rows;
     }
 
@@ -148,14 +185,16 @@ protected:
         std::string key = List().Model()->Entry(ListItemsModel::SlotOf(index)).key;
         ActivateMain();
         View()->scrollTo(index);
-        QTest::mouseClick(View()->viewport(), Qt::LeftButton, Qt::NoModifier, View()->visualRect(index).center());
+        QTest::mouseClick(View()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          View()->visualRect(index).center());
         Flush();
         return key;
     }
 
     std::set<std::string> ListedKeys() {
         std::set<std::string> keys;
-        for (const QModelIndex& index : Rows()) keys.insert(List().Model()->Entry(ListItemsModel::SlotOf(index)).key);
+        for (const QModelIndex& index : Rows())
+            keys.insert(List().Model()->Entry(ListItemsModel::SlotOf(index)).key);
         return keys;
     }
 
@@ -165,7 +204,9 @@ protected:
         return (DisplayName(stem) == text ? stem : NameFromText(text)) + ".bmp";
     }
 
-    static std::string Stem(const std::string& name) { return name.size() >= 4 ? name.substr(0, name.size() - 4) : name; }
+    static std::string Stem(const std::string& name) {
+        return name.size() >= 4 ? name.substr(0, name.size() - 4) : name;
+    }
 
     void CheckList(bool scanFinished, const Disk& disk) {
         std::set<std::string> keys;
@@ -188,7 +229,8 @@ protected:
         if (!scanFinished) return;
         std::set<std::string> banners;
         for (const auto& [name, e] : disk)
-            if (e.kind == 'f' && e.bytes.size() == 1174 && IsBannerName(name)) banners.insert(path + "/" + name);
+            if (e.kind == 'f' && e.bytes.size() == 1174 && IsBannerName(name))
+                banners.insert(path + "/" + name);
         ASSERT_EQ(keys, banners) << "a finished scan lists exactly the banners on disk";
     }
 
@@ -226,14 +268,23 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
         const unsigned action = rng() % 13;
         SCOPED_TRACE(testing::Message() << "action " << action);
         switch (action) {
-            case 0: Press(Qt::Key_F5); scanned = true; break;
+            case 0:
+                Press(Qt::Key_F5);
+                scanned = true;
+                break;
             case 1:
-                desktop.folders.push_back(rng() % 4 ? std::optional<std::string>(path) : std::nullopt);
+                desktop.folders.push_back(rng() % 4 ? std::optional<std::string>(path)
+                                                    : std::nullopt);
                 scanned = desktop.folders.back().has_value();
                 ChooseMenu(Main().mnuNew);
                 break;
-            case 2: case 3: ClickSomeEntry(); break;
-            case 4: case 5: case 6: {
+            case 2:
+            case 3:
+                ClickSomeEntry();
+                break;
+            case 4:
+            case 5:
+            case 6: {
                 key = ClickSomeEntry();
                 if (key.empty()) break;
                 Press(Qt::Key_F2);
@@ -242,7 +293,11 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
                 if (rng() % 4 == 0) {
                     // Onto the name of another entry whose file another program deletes now.
                     auto rows = Rows();
-                    std::string other = List().Model()->Entry(ListItemsModel::SlotOf(rows[rng() % rows.size()])).key;
+                    std::string other =
+                        List()
+                            .Model()
+                            ->Entry(ListItemsModel::SlotOf(rows[rng() % rows.size()]))
+                            .key;
                     if (other != key) {
                         text = DisplayName(Stem(BaseName(other)));
                         ::unlink(other.c_str());
@@ -252,7 +307,9 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
                 TypeIntoEditor(text);
                 ending = rng() % 4;
                 switch (ending) {
-                    case 0: Press(Qt::Key_Escape); break;
+                    case 0:
+                        Press(Qt::Key_Escape);
+                        break;
                     case 1:
                         // A click on the entry being edited lands in its editor: end it then.
                         ClickSomeEntry();
@@ -282,16 +339,22 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
                 allowed = MayRenameThenDelete;
                 break;
             }
-            case 7: case 8:
+            case 7:
+            case 8:
                 key = ClickSomeEntry();
                 if (key.empty()) break;
                 desktop.answers = {rng() % 2 ? vbYes : vbNo};
                 if (desktop.answers.front() == vbYes) allowed = MayDelete;
                 Press(Qt::Key_Delete);
                 break;
-            case 9: ChooseMenu(Main().mnuLView[rng() % 4]); break;
+            case 9:
+                ChooseMenu(Main().mnuLView[rng() % 4]);
+                break;
             case 10:
-                if (rng() % 2) frmPreview().close(); else ChooseMenu(Main().mnuPreview);
+                if (rng() % 2)
+                    frmPreview().close();
+                else
+                    ChooseMenu(Main().mnuPreview);
                 Flush();
                 break;
             default:
@@ -306,22 +369,27 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
         Flush();
         const Disk after = Read();
         if (std::getenv("TALVANE_TRACE"))
-            std::fprintf(stderr, "step %d action %u/%u key %s text %s editor %d boxes %d\n", step, action, ending, key.c_str(),
-                         text.toStdString().c_str(), Editor() != nullptr, int(desktop.boxes.size()));
+            std::fprintf(stderr, "step %d action %u/%u key %s text %s editor %d boxes %d\n", step,
+                         action, ending, key.c_str(), text.toStdString().c_str(),
+                         Editor() != nullptr, int(desktop.boxes.size()));
 
         bool errorShown = false;
-        for (const auto& box : desktop.boxes) errorShown = errorShown || (box.style & 0x0F) != vbYesNo;
+        for (const auto& box : desktop.boxes)
+            errorShown = errorShown || (box.style & 0x0F) != vbYesNo;
         // An error means nothing on disk changed; an edit that ended without one renamed its
         // file, and the list shows it.
         if (allowed == MayRename || allowed == MayDelete) {
-            ASSERT_TRUE(!errorShown || after == before) << "an error was reported, yet the disk changed:" << Describe(before, after)
-                                                        << " " << desktop.boxes.back().prompt.toStdString();
+            ASSERT_TRUE(!errorShown || after == before)
+                << "an error was reported, yet the disk changed:" << Describe(before, after) << " "
+                << desktop.boxes.back().prompt.toStdString();
         }
         if (allowed == MayRename && committed && !errorShown) {
             const std::string newName = EditedName(text, BaseName(key));
             if (newName != BaseName(key)) {
-                ASSERT_TRUE(after.count(newName) && !after.count(BaseName(key))) << "a rename reported as done was not done: " << newName;
-                ASSERT_TRUE(ListedKeys().count(path + "/" + newName)) << "the renamed file is not listed";
+                ASSERT_TRUE(after.count(newName) && !after.count(BaseName(key)))
+                    << "a rename reported as done was not done: " << newName;
+                ASSERT_TRUE(ListedKeys().count(path + "/" + newName))
+                    << "the renamed file is not listed";
             }
         }
         // Only a scan, a deletion or a rename takes an entry away while its file is still there.
@@ -329,7 +397,8 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
             const std::set<std::string> listedAfter = ListedKeys();
             for (const std::string& listed : listedBefore) {
                 if (listed == key || listedAfter.count(listed)) continue;
-                ASSERT_FALSE(after.count(BaseName(listed))) << "an entry left the list while its file stayed: " << listed;
+                ASSERT_FALSE(after.count(BaseName(listed)))
+                    << "an entry left the list while its file stayed: " << listed;
             }
         }
         if (allowed == MayRenameThenDelete) {
@@ -338,9 +407,9 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
             const std::string name = BaseName(key), newName = EditedName(text, name);
             std::string current = name;
             Disk expected = before;
-            const bool renameFailed = std::any_of(desktop.boxes.begin(), desktop.boxes.end(), [](const auto& box) {
-                return box.prompt.startsWith("Error renaming file: ");
-            });
+            const bool renameFailed = std::any_of(
+                desktop.boxes.begin(), desktop.boxes.end(),
+                [](const auto& box) { return box.prompt.startsWith("Error renaming file: "); });
             if (newName != name && before.count(name) && !renameFailed) {
                 expected[newName] = before.at(name);
                 expected.erase(name);
@@ -348,11 +417,14 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
             }
             Disk deleted = expected;
             deleted.erase(current);
-            ASSERT_TRUE(after == expected || after == deleted) << "delete during an edit:" << Describe(before, after);
-            auto question = std::find_if(desktop.boxes.begin(), desktop.boxes.end(),
-                                         [](const auto& box) { return (box.style & 0x0F) == vbYesNo; });
+            ASSERT_TRUE(after == expected || after == deleted)
+                << "delete during an edit:" << Describe(before, after);
+            auto question =
+                std::find_if(desktop.boxes.begin(), desktop.boxes.end(),
+                             [](const auto& box) { return (box.style & 0x0F) == vbYesNo; });
             if (question != desktop.boxes.end()) {
-                ASSERT_EQ(question->prompt, "You are sure you wish to delete the banner named " + DisplayName(Stem(current)) + ".bmp?");
+                ASSERT_EQ(question->prompt, "You are sure you wish to delete the banner named " +
+                                                DisplayName(Stem(current)) + ".bmp?");
             }
             if (after == deleted && after != expected) {
                 ASSERT_NE(question, desktop.boxes.end());
@@ -365,17 +437,22 @@ TEST_F(StateMachineTest, RandomActionsAndOutsideChangesNeverLoseMoveOrOverwriteA
         if (after != before) {
             std::string name = key.empty() ? std::string() : BaseName(key);
             auto was = before.find(name);
-            ASSERT_NE(allowed, Unchanged) << "the disk changed without the user asking:" << Describe(before, after);
+            ASSERT_NE(allowed, Unchanged)
+                << "the disk changed without the user asking:" << Describe(before, after);
             ASSERT_NE(was, before.end()) << "changed a file the user did not point at";
             if (allowed == MayDelete) {
                 Disk expected = before;
                 expected.erase(name);
-                ASSERT_EQ(after, expected) << "only the confirmed banner may go: clicked " << key << " asked "
-                                           << (desktop.boxes.empty() ? std::string() : desktop.boxes[0].prompt.toStdString())
-                                           << Describe(before, after);
-                ASSERT_FALSE(was->second.kind == 'f' && was->second.readOnly) << "deleted a read-only file";
+                ASSERT_EQ(after, expected)
+                    << "only the confirmed banner may go: clicked " << key << " asked "
+                    << (desktop.boxes.empty() ? std::string()
+                                              : desktop.boxes[0].prompt.toStdString())
+                    << Describe(before, after);
+                ASSERT_FALSE(was->second.kind == 'f' && was->second.readOnly)
+                    << "deleted a read-only file";
             } else {
-                std::set<std::string> candidates = {NameFromText(text) + ".bmp", Stem(name) + ".bmp"};
+                std::set<std::string> candidates = {NameFromText(text) + ".bmp",
+                                                    Stem(name) + ".bmp"};
                 bool matched = false;
                 for (const std::string& newName : candidates) {
                     if (before.count(newName)) continue;  // never onto an existing name

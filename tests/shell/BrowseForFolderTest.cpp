@@ -2,9 +2,9 @@
 
 #include <QWidget>
 
+#include <gtest/gtest.h>
 #include "shell/ShellBrowseModule.h"
 #include "support/ScriptedDesktop.h"
-#include <gtest/gtest.h>
 
 namespace talvane::test {
 namespace {
@@ -32,7 +32,8 @@ TEST_F(BrowseForFolderTest, ReturnsTheChosenPathWholeOrNothing) {
         std::string expected;
     } cases[] = {
         {"cancelled", std::nullopt, ""},
-        {"spaces inside, none added", "/home/me/My Banners/Old Ones", "/home/me/My Banners/Old Ones"},
+        {"spaces inside, none added", "/home/me/My Banners/Old Ones",
+         "/home/me/My Banners/Old Ones"},
         {"trailing space kept", "/srv/banners ", "/srv/banners "},
         {"not UTF-8", "/srv/caf\xE9", "/srv/caf\xE9"},
         {"longest that fits", "/" + std::string(4094, 'a'), "/" + std::string(4094, 'a')},

@@ -1,13 +1,13 @@
 #include "support/BannerFiles.h"
 
-#include <algorithm>
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
-#include <filesystem>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
 
 namespace talvane::test {
 

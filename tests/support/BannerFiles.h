@@ -38,7 +38,9 @@ public:
 
     // Writes `bytes` as `name` and returns its full path.
     std::string Write(const std::string& name, const QByteArray& bytes) const;
-    std::string WriteBanner(const std::string& name, int seed) const { return Write(name, BannerBytes(seed)); }
+    std::string WriteBanner(const std::string& name, int seed) const {
+        return Write(name, BannerBytes(seed));
+    }
 
     // The names in the folder, sorted (bytes).
     std::vector<std::string> Names() const;

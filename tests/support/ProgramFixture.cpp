@@ -25,7 +25,8 @@ void ProgramTest::TearDown() {
     if (IsFrmPreviewLoaded()) Unload(frmPreview());
     Flush();
     EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
-                std::none_of(QApplication::topLevelWidgets().begin(), QApplication::topLevelWidgets().end(),
+                std::none_of(QApplication::topLevelWidgets().begin(),
+                             QApplication::topLevelWidgets().end(),
                              [](QWidget* w) { return w->isVisible(); }))
         << "a window was left open";
     SetDesktop(nullptr);
@@ -60,7 +61,8 @@ std::vector<QString> ProgramTest::Texts() {
     Flush();
     std::vector<QString> texts;
     ListItemsModel* model = List().Model();
-    for (int row = 0; row < model->rowCount(); ++row) texts.push_back(model->index(row).data().toString());
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts.push_back(model->index(row).data().toString());
     return texts;
 }
 
@@ -151,7 +153,8 @@ void ProgramTest::ChooseMenu(QAction* item) {
         QTest::keyClick(menu, Qt::Key(access.unicode()));
     } else {
         // Walk down to the item as a user does without an access key.
-        for (int step = 0; step < 20 && menu->activeAction() != item; ++step) QTest::keyClick(menu, Qt::Key_Down);
+        for (int step = 0; step < 20 && menu->activeAction() != item; ++step)
+            QTest::keyClick(menu, Qt::Key_Down);
         ASSERT_EQ(menu->activeAction(), item);
         QTest::keyClick(menu, Qt::Key_Return);
     }
@@ -169,14 +172,16 @@ void ProgramTest::TypeIntoEditor(const QString& text) {
     ASSERT_NE(editor, nullptr) << "no in-place edit is open";
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(editor, Qt::Key_Backspace);
-    bool typeable = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128 && c.isPrint(); });
+    bool typeable = std::all_of(text.begin(), text.end(),
+                                [](QChar c) { return c.unicode() < 128 && c.isPrint(); });
     if (typeable)
         QTest::keyClicks(editor, text);
     else  // what the test keyboard cannot type is pasted
         static_cast<QLineEdit*>(editor)->insert(text);
 }
 
-int ProgramTest::RunDisabledTest(const QStringList& prefix, const char* name, const std::string& folder) {
+int ProgramTest::RunDisabledTest(const QStringList& prefix, const char* name,
+                                 const std::string& folder) {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TALVANE_TEST_FOLDER", QString::fromStdString(folder));

@@ -62,7 +62,8 @@ protected:
     // Runs the disabled test `name` of this test program in a process of its own, started
     // through the command `prefix` (to change its user or limits), with `folder` in
     // TALVANE_TEST_FOLDER; its exit code.
-    static int RunDisabledTest(const QStringList& prefix, const char* name, const std::string& folder);
+    static int RunDisabledTest(const QStringList& prefix, const char* name,
+                               const std::string& folder);
 
     ScriptedDesktop desktop;
     int programEnded = 0;

@@ -36,7 +36,8 @@ private:
 
 }  // namespace
 
-int ScriptedDesktop::MessageBox(QWidget* owner, const QString& prompt, int style, const QString& title) {
+int ScriptedDesktop::MessageBox(QWidget* owner, const QString& prompt, int style,
+                                const QString& title) {
     boxes.push_back({prompt, style, title, owner});
     ModalStandIn box(owner);
     if (whileBoxIsUp) whileBoxIsUp(boxes.back());

@@ -1,5 +1,5 @@
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 namespace {
 
@@ -8,7 +8,8 @@ QtMessageHandler gDefaultHandler = nullptr;
 // The offscreen platform says so whenever a window is raised or sized by its contents;
 // that is expected and only hides what a failing test prints.
 void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support"))) return;
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support")))
+        return;
     if (gDefaultHandler) gDefaultHandler(type, context, message);
 }
 

@@ -1,5 +1,8 @@
 #include "app/platform/Desktop.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
@@ -11,9 +14,6 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "app/platform/MsgBox.h"
@@ -91,11 +91,20 @@ int Desktop::MessageBox(QWidget* owner, const QString& prompt, int style, const 
         QObject::connect(clipboard, &QClipboard::changed, &box, restore);
     }
     switch (style & 0x70) {
-        case vbCritical: box.setIcon(QMessageBox::Critical); break;
-        case vbQuestion: box.setIcon(QMessageBox::Question); break;
-        case vbExclamation: box.setIcon(QMessageBox::Warning); break;
-        case vbInformation: box.setIcon(QMessageBox::Information); break;
-        default: break;
+        case vbCritical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case vbQuestion:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case vbExclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case vbInformation:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            break;
     }
     if ((style & 0x0F) == vbYesNo) {
         QPushButton* yes = box.addButton(QMessageBox::Yes);
@@ -107,16 +116,20 @@ int Desktop::MessageBox(QWidget* owner, const QString& prompt, int style, const 
     }
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
-        case QMessageBox::Yes: return vbYes;
-        case QMessageBox::No: return vbNo;
-        case QMessageBox::Ok: return vbOK;
-        default: return (style & 0x0F) == vbYesNo ? vbNo : vbOK;
+        case QMessageBox::Yes:
+            return vbYes;
+        case QMessageBox::No:
+            return vbNo;
+        case QMessageBox::Ok:
+            return vbOK;
+        default:
+            return (style & 0x0F) == vbYesNo ? vbNo : vbOK;
     }
 }
 
 std::optional<std::string> Desktop::ChooseFolder(QWidget* owner, const QString& title) {
-    QString folder = QFileDialog::getExistingDirectory(owner, title, QString(),
-                                                       QFileDialog::ShowDirsOnly);
+    QString folder =
+        QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
     if (folder.isEmpty()) return std::nullopt;
     QByteArray bytes = QFile::encodeName(folder);
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));

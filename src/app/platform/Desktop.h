@@ -40,7 +40,8 @@ public:
     // program's own when empty or missing), without waiting for it and without leaving a
     // zombie. Returns whether the process could be set going; the program's own outcome is
     // never known.
-    virtual bool StartDetached(const std::string& program, const std::vector<std::string>& arguments,
+    virtual bool StartDetached(const std::string& program,
+                               const std::vector<std::string>& arguments,
                                const std::optional<std::string>& workingDir);
 };
 

@@ -57,7 +57,8 @@ bool SpeltExactly(int folderFd, const std::string& name) {
     }
     struct stat st {};
     // A folder that tells letter case apart, as most do, does not answer to the other spelling.
-    if (other != name && ::fstatat(folderFd, other.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+    if (other != name && ::fstatat(folderFd, other.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 &&
+        errno == ENOENT)
         return true;
     return ListsAny(folderFd, [&](std::string_view listed) { return listed == name; });
 }

@@ -25,7 +25,9 @@ std::function<void()> gOnLastFormUnloaded = [] { QCoreApplication::quit(); };
 
 void CountLoadedForm() { ++gLoadedForms; }
 int LoadedFormCount() { return gLoadedForms; }
-void SetOnLastFormUnloaded(std::function<void()> action) { gOnLastFormUnloaded = std::move(action); }
+void SetOnLastFormUnloaded(std::function<void()> action) {
+    gOnLastFormUnloaded = std::move(action);
+}
 
 QWidget* ProgramWindow() {
     Form* shown = nullptr;

@@ -10,8 +10,9 @@ namespace talvane {
 namespace {
 
 RuntimeError KeyTaken(const std::string& key) {
-    return RuntimeError(errKeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"")
-                                             .arg(DisplayName(key)));
+    return RuntimeError(
+        errKeyNotUnique,
+        QStringLiteral("Key is not unique in collection: \"%1\"").arg(DisplayName(key)));
 }
 
 RuntimeError NoSuchKey(const std::string& key) {
@@ -60,8 +61,8 @@ ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) 
         // Qt answers a failed allocation with a null image.
         if (stored.isNull()) throw RuntimeError(errOutOfMemory, QStringLiteral("Out of memory"));
         if (number % kBlock == 0)
-            list_->blocks_.push_back(
-                std::make_unique_for_overwrite<QRgb[]>(size_t(kBlock) * list_->width_ * list_->height_));
+            list_->blocks_.push_back(std::make_unique_for_overwrite<QRgb[]>(
+                size_t(kBlock) * list_->width_ * list_->height_));
         QRgb* pixels = list_->Pixels(number);
         for (int y = 0; y < list_->height_; ++y)
             std::memcpy(pixels + size_t(y) * list_->width_, stored.constScanLine(y),

@@ -53,9 +53,11 @@ public:
         }
         const uint32_t number = cells_[at].number;
         // The cells after it that would not be found past the gap move back into it.
-        for (size_t next = (at + 1) & mask_; cells_[next].number != kEmpty; next = (next + 1) & mask_) {
+        for (size_t next = (at + 1) & mask_; cells_[next].number != kEmpty;
+             next = (next + 1) & mask_) {
             const size_t home = cells_[next].hash & mask_;
-            const bool staysPut = at <= next ? (at < home && home <= next) : (at < home || home <= next);
+            const bool staysPut =
+                at <= next ? (at < home && home <= next) : (at < home || home <= next);
             if (staysPut) continue;
             cells_[at] = cells_[next];
             at = next;

@@ -36,7 +36,8 @@ std::string MakeNaturalSortKey(const Char* p, const Char* end) {
             while (p < end && IsDigit(*p)) ++p;
             key.push_back('0');
             key.push_back(static_cast<char>(std::min<ptrdiff_t>(p - digits, 255)));
-            for (const Char* d = digits; d < p; ++d) key.push_back(static_cast<char>('0' + DigitValue(*d)));
+            for (const Char* d = digits; d < p; ++d)
+                key.push_back(static_cast<char>('0' + DigitValue(*d)));
             continue;
         }
         char16_t c = Unit(*p);
@@ -110,7 +111,8 @@ QString TextFromKey(const std::string& key) { return DisplayName(StemOf(key)); }
 
 bool TextMatchesKey(const QString& text, const std::string& key) {
     std::string_view stem = StemOf(key);
-    if (std::all_of(stem.begin(), stem.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (std::all_of(stem.begin(), stem.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         // ASCII: each byte is one character, compared without making the text.
         if (text.size() != qsizetype(stem.size())) return false;
         for (size_t i = 0; i < stem.size(); ++i)
@@ -142,8 +144,9 @@ uint32_t ListItemsModel::Add(const std::string& key, const QString& text, const 
     if (!index_.Insert(entry.key, slot)) {
         entry.key.clear();
         freeSlots_.push_back(slot);
-        throw RuntimeError(errKeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"")
-                                                .arg(DisplayName(key)));
+        throw RuntimeError(
+            errKeyNotUnique,
+            QStringLiteral("Key is not unique in collection: \"%1\"").arg(DisplayName(key)));
     }
     if (!TextMatchesKey(text, key)) {
         entry.ownText = text;
@@ -198,7 +201,8 @@ void ListItemsModel::Clear() {
     // Generations must survive so that names of removed entries stay invalid; the slots
     // themselves can all be reused.
     freeSlots_.clear();
-    for (uint32_t slot = static_cast<uint32_t>(entries_.size()); slot-- > 0;) freeSlots_.push_back(slot);
+    for (uint32_t slot = static_cast<uint32_t>(entries_.size()); slot-- > 0;)
+        freeSlots_.push_back(slot);
     order_.clear();
     published_ = 0;
     endResetModel();
@@ -216,14 +220,17 @@ void ListItemsModel::SetKey(uint32_t slot, const std::string& key) {
     ListEntry& entry = entries_[slot];
     if (entry.key == key) return;
     if (index_.Find(key))
-        throw RuntimeError(errKeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"")
-                                                .arg(DisplayName(key)));
+        throw RuntimeError(
+            errKeyNotUnique,
+            QStringLiteral("Key is not unique in collection: \"%1\"").arg(DisplayName(key)));
     // The text and the pictures stay as they are: only the key changes.
     if (!entry.hasOwnText) {
         entry.ownText = entry.Text();
         entry.hasOwnText = true;
     }
-    if (!entry.otherIcons) entry.otherIcons = std::make_unique<std::pair<std::string, std::string>>(entry.key, entry.key);
+    if (!entry.otherIcons)
+        entry.otherIcons =
+            std::make_unique<std::pair<std::string, std::string>>(entry.key, entry.key);
     index_.Erase(entry.key);
     entry.key = key;
     index_.Insert(entry.key, slot);
@@ -240,12 +247,16 @@ void ListItemsModel::SetText(uint32_t slot, const QString& text) {
     if (!sortScheduled_) PlaceRow(slot);
 }
 
-void ListItemsModel::SetIcons(uint32_t slot, const std::string* icon, const std::string* smallIcon) {
+void ListItemsModel::SetIcons(uint32_t slot, const std::string* icon,
+                              const std::string* smallIcon) {
     ListEntry& entry = entries_[slot];
-    if (!entry.otherIcons) entry.otherIcons = std::make_unique<std::pair<std::string, std::string>>(entry.key, entry.key);
+    if (!entry.otherIcons)
+        entry.otherIcons =
+            std::make_unique<std::pair<std::string, std::string>>(entry.key, entry.key);
     if (icon) entry.otherIcons->first = *icon;
     if (smallIcon) entry.otherIcons->second = *smallIcon;
-    if (entry.otherIcons->first == entry.key && entry.otherIcons->second == entry.key) entry.otherIcons.reset();
+    if (entry.otherIcons->first == entry.key && entry.otherIcons->second == entry.key)
+        entry.otherIcons.reset();
     // Only the picture changed, which never changes an entry's size: the views repaint the
     // entry rather than hear of changed data, on which a list lays out all its entries again.
     QModelIndex index = IndexOfSlot(slot);
@@ -304,7 +315,8 @@ std::string ListItemsModel::SortKeyOf(uint32_t slot) const {
     if (!entry.hasOwnText) {
         // Most texts are a file name in ASCII: its bytes are its characters.
         std::string_view stem = StemOf(entry.key);
-        if (std::all_of(stem.begin(), stem.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        if (std::all_of(stem.begin(), stem.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
             return MakeNaturalSortKey(stem.data(), stem.data() + stem.size());
     }
     return NaturalSortKey(entry.Text());
@@ -324,11 +336,14 @@ void ListItemsModel::SortNow() {
     }
     std::vector<SortItem> items;
     items.reserve(order_.size());
-    for (size_t i = 0; i < order_.size(); ++i) items.push_back({0, order_[i], static_cast<uint32_t>(i)});
+    for (size_t i = 0; i < order_.size(); ++i)
+        items.push_back({0, order_[i], static_cast<uint32_t>(i)});
     auto keyOf = [&](const SortItem& item) {
         return std::string_view(buffer).substr(spans[item.key].first, spans[item.key].second);
     };
-    auto before = [&](const SortItem& x, const SortItem& y) { return Before(keyOf(x), x.slot, keyOf(y), y.slot); };
+    auto before = [&](const SortItem& x, const SortItem& y) {
+        return Before(keyOf(x), x.slot, keyOf(y), y.slot);
+    };
     if (std::is_sorted(items.begin(), items.end(), before)) return;
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -378,8 +393,7 @@ int ListItemsModel::rowCount(const QModelIndex& parent) const {
 }
 
 QModelIndex ListItemsModel::index(int row, int column, const QModelIndex& parent) const {
-    if (parent.isValid() || column != 0 || row < 0 || row >= published_)
-        return {};
+    if (parent.isValid() || column != 0 || row < 0 || row >= published_) return {};
     return createIndex(row, column, quintptr(order_[static_cast<size_t>(row)]));
 }
 

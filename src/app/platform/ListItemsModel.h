@@ -66,7 +66,9 @@ public:
     void SetIcons(uint32_t slot, const std::string* icon, const std::string* smallIcon);
 
     QModelIndex IndexOfSlot(uint32_t slot) const;
-    static uint32_t SlotOf(const QModelIndex& index) { return static_cast<uint32_t>(index.internalId()); }
+    static uint32_t SlotOf(const QModelIndex& index) {
+        return static_cast<uint32_t>(index.internalId());
+    }
 
     // Where pictures come from: the image list that the current view mode uses (or none),
     // and whether the mode shows the entries' large icons or their small ones.
@@ -84,7 +86,8 @@ public:
     void SortNow();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    QModelIndex index(int row, int column = 0, const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex index(int row, int column = 0,
+                      const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;

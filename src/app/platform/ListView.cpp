@@ -25,7 +25,9 @@ constexpr QSize kPictureSize(12, 8);
 // ---- ListItem ------------------------------------------------------------------------------
 
 ListItem::ListItem(ListView* view, uint32_t slot)
-    : view_(view), model_(view->model_), slot_(slot),
+    : view_(view),
+      model_(view->model_),
+      slot_(slot),
       generation_(view->model_->Entry(slot).generation) {}
 
 void ListItem::Check() const {
@@ -124,8 +126,8 @@ ListView::ListView(QWidget* parent)
     detailsDelegate_ = new PictureDelegate(kPictureSize, &events_, this);
     list_->setItemDelegate(listDelegate_);
     details_->setItemDelegate(detailsDelegate_);
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(list_),
-                                    static_cast<QAbstractItemView*>(details_)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(details_)}) {
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setEditTriggers(QAbstractItemView::EditKeyPressed);
         view->setIconSize(kPictureSize);
@@ -161,7 +163,9 @@ ListView::ListView(QWidget* parent)
         uint32_t slot = ListItemsModel::SlotOf(index);
         editing_ = std::make_pair(slot, model_->Entry(slot).generation);
     };
-    model_->onEdited = [this](uint32_t slot, const QString& text) { return CommitEdit(slot, text); };
+    model_->onEdited = [this](uint32_t slot, const QString& text) {
+        return CommitEdit(slot, text);
+    };
     connect(model_, &ListItemsModel::PictureChanged, this,
             [this](const QModelIndex& index) { ActiveView()->update(index); });
 
@@ -185,7 +189,8 @@ void ListView::SetIcons(ImageList* list) {
     if (icons_ == list) return;
     if (icons_) disconnect(icons_, nullptr, this, nullptr);
     icons_ = list;
-    if (icons_) connect(icons_, &ImageList::Changed, this, [this] { ActiveView()->viewport()->update(); });
+    if (icons_)
+        connect(icons_, &ImageList::Changed, this, [this] { ActiveView()->viewport()->update(); });
     Rebind();
 }
 
@@ -194,7 +199,8 @@ void ListView::SetSmallIcons(ImageList* list) {
     if (smallIcons_) disconnect(smallIcons_, nullptr, this, nullptr);
     smallIcons_ = list;
     if (smallIcons_)
-        connect(smallIcons_, &ImageList::Changed, this, [this] { ActiveView()->viewport()->update(); });
+        connect(smallIcons_, &ImageList::Changed, this,
+                [this] { ActiveView()->viewport()->update(); });
     Rebind();
 }
 
@@ -264,13 +270,16 @@ void ListView::AttachModel() {
     if (active->model() != model_) {
         active->setModel(model_);
         active->setSelectionModel(selection_);
-        if (active == details_ && columnWidth_ > 0) details_->header()->resizeSection(0, columnWidth_);
+        if (active == details_ && columnWidth_ > 0)
+            details_->header()->resizeSection(0, columnWidth_);
     }
     // Setting a model makes a view (and the details header) a selection model of its own,
     // which the shared one replaces: those made here and no longer in use go.
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(details_)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(details_)}) {
         for (QItemSelectionModel* spare : view->findChildren<QItemSelectionModel*>()) {
-            if (spare != selection_ && spare != list_->selectionModel() && spare != details_->selectionModel() &&
+            if (spare != selection_ && spare != list_->selectionModel() &&
+                spare != details_->selectionModel() &&
                 spare != details_->header()->selectionModel())
                 spare->deleteLater();
         }
@@ -343,12 +352,14 @@ float ListView::Width() const { return float(PixelsToTwips(width())); }
 float ListView::Height() const { return float(PixelsToTwips(height())); }
 
 void ListView::SetWidth(float twips) {
-    if (twips < 0) throw RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
+    if (twips < 0)
+        throw RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
     resize(TwipsToPixels(twips), height());
 }
 
 void ListView::SetHeight(float twips) {
-    if (twips < 0) throw RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
+    if (twips < 0)
+        throw RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
     resize(width(), TwipsToPixels(twips));
 }
 

@@ -36,10 +36,13 @@ void PictureDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     // style would shape it again at every repaint. Under a large icon the style wraps it.
     QRect pictureArea;
     if (beside) {
-        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget) + 1;
-        pictureArea = QRect(opt.rect.left() + margin, opt.rect.top(), pictureSize_.width(), opt.rect.height());
+        const int margin =
+            style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget) + 1;
+        pictureArea = QRect(opt.rect.left() + margin, opt.rect.top(), pictureSize_.width(),
+                            opt.rect.height());
         const QRect textArea(pictureArea.right() + 1 + 2 * margin, opt.rect.top(),
-                             opt.rect.right() - pictureArea.right() - 3 * margin, opt.rect.height());
+                             opt.rect.right() - pictureArea.right() - 3 * margin,
+                             opt.rect.height());
         style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, opt.widget);
         DrawText(painter, opt, textArea);
         if (opt.state & QStyle::State_HasFocus) {
@@ -55,7 +58,8 @@ void PictureDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     } else {
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
         if (!picture.isNull())
-            pictureArea = style->subElementRect(QStyle::SE_ItemViewItemDecoration, &opt, opt.widget);
+            pictureArea =
+                style->subElementRect(QStyle::SE_ItemViewItemDecoration, &opt, opt.widget);
     }
     if (picture.isNull()) return;
     QRect target(QPoint(0, 0), pictureSize_);
@@ -66,7 +70,8 @@ void PictureDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->restore();
 }
 
-void PictureDelegate::DrawText(QPainter* painter, const QStyleOptionViewItem& opt, const QRect& area) const {
+void PictureDelegate::DrawText(QPainter* painter, const QStyleOptionViewItem& opt,
+                               const QRect& area) const {
     if (opt.text.isEmpty() || area.width() <= 0) return;
     if (opt.font != textFont_) {
         texts_.clear();
@@ -83,15 +88,16 @@ void PictureDelegate::DrawText(QPainter* painter, const QStyleOptionViewItem& op
         text->prepare(QTransform(), opt.font);
         texts_.insert(key, text);
     }
-    const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+    const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled)  ? QPalette::Disabled
                                        : !(opt.state & QStyle::State_Active) ? QPalette::Inactive
                                                                              : QPalette::Normal;
     painter->save();
     painter->setFont(opt.font);
-    painter->setPen(opt.palette.color(group, opt.state & QStyle::State_Selected ? QPalette::HighlightedText
-                                                                                : QPalette::Text));
+    painter->setPen(opt.palette.color(
+        group, opt.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
     const QSizeF size = text->size();
-    painter->drawStaticText(QPointF(area.left(), area.top() + (area.height() - size.height()) / 2), *text);
+    painter->drawStaticText(QPointF(area.left(), area.top() + (area.height() - size.height()) / 2),
+                            *text);
     painter->restore();
 }
 
@@ -99,7 +105,8 @@ QString PictureDelegate::displayText(const QVariant& value, const QLocale&) cons
     return OneLine(value.toString());
 }
 
-QSize PictureDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+QSize PictureDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const {
     if (itemSize_.isValid()) return itemSize_;
     QStyleOptionViewItem opt(option);
     PrepareOption(&opt, index);

@@ -67,7 +67,8 @@ public:
     }
 
 protected:
-    bool edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger, QEvent* event) override;
+    bool edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger,
+              QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;

@@ -1,13 +1,13 @@
 #include "app/platform/LoadPicture.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QBuffer>
 #include <QImageReader>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
@@ -47,7 +47,9 @@ constexpr int kReadingFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
 
 // The file's name within its folder: in an open folder the file is found by its name alone,
 // without walking the whole path again.
-const char* NameInFolder(const std::string& path) { return path.c_str() + (path.size() - BaseNameView(path).size()); }
+const char* NameInFolder(const std::string& path) {
+    return path.c_str() + (path.size() - BaseNameView(path).size());
+}
 
 int OpenForReading(const std::string& path, int folderFd) {
     if (folderFd < 0) return ::open(path.c_str(), kReadingFlags);
@@ -64,13 +66,14 @@ QByteArray ReadRegularFile(const std::string& path, int folderFd) {
                            QStringLiteral("Path/File access error (not a regular file): \"%1\"")
                                .arg(DisplayName(path)));
     if (st.st_size > kLargestPicture)
-        throw RuntimeError(errInvalidPicture,
-                           QStringLiteral("Invalid picture (file too large): \"%1\"")
-                               .arg(DisplayName(path)));
+        throw RuntimeError(
+            errInvalidPicture,
+            QStringLiteral("Invalid picture (file too large): \"%1\"").arg(DisplayName(path)));
     QByteArray bytes(static_cast<qsizetype>(st.st_size), Qt::Uninitialized);
     qsizetype done = 0;
     while (done < bytes.size()) {
-        ssize_t n = ::read(file.get(), bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+        ssize_t n =
+            ::read(file.get(), bytes.data() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0) {
             if (errno == EINTR) continue;
             throw ErrorFromErrno(errno, path);
@@ -103,7 +106,7 @@ bool ReadBannerPixels(int folderFd, const char* name, QRgb* pixels) {
 }
 
 bool DecodeBanner(const char* data, size_t size, QRgb* out) {
-    constexpr size_t kHeaders = 14 + 40;  // file header, BITMAPINFOHEADER
+    constexpr size_t kHeaders = 14 + 40;        // file header, BITMAPINFOHEADER
     constexpr size_t kRowBytes = kBannerWidth;  // 12 one-byte pixels: already 4-byte aligned
     constexpr size_t kPixelBytes = kRowBytes * kBannerHeight;
     if (!data || size < kHeaders) return false;
@@ -116,7 +119,8 @@ bool DecodeBanner(const char* data, size_t size, QRgb* out) {
     if (Le32(info) != 40) return false;  // V4/V5 headers bring masks and alpha
     const auto width = static_cast<int32_t>(Le32(info + 4));
     const auto height = static_cast<int32_t>(Le32(info + 8));
-    if (width != kBannerWidth || (height != kBannerHeight && height != -kBannerHeight)) return false;
+    if (width != kBannerWidth || (height != kBannerHeight && height != -kBannerHeight))
+        return false;
     if (Le16(info + 12) != 1 || Le16(info + 14) != 8 || Le32(info + 16) != 0) return false;
     // The image size, resolution and important-colour count do not change the pixels.
     uint32_t colours = Le32(info + 32);
@@ -182,8 +186,7 @@ QImage LoadPicture(const std::string& path, int folderFd) {
         // is read the quick way first; anything else is read again the careful way below,
         // with its checks and messages.
         QRgb pixels[kBannerWidth * kBannerHeight];
-        if (ReadBannerPixels(folderFd, NameInFolder(path), pixels))
-            return BannerImage(pixels);
+        if (ReadBannerPixels(folderFd, NameInFolder(path), pixels)) return BannerImage(pixels);
     }
     QImage picture = DecodePicture(ReadRegularFile(path, folderFd));
     if (picture.isNull())

@@ -36,8 +36,9 @@ int MsgBox(const QString& prompt, int style, const QString& title) {
 namespace talvane {
 
 void ReportRuntimeError(const RuntimeError& error) {
-    MsgBox(QStringLiteral("Run-time error '%1':\n\n%2").arg(error.Number()).arg(error.Description()),
-           vbOKOnly | vbCritical);
+    MsgBox(
+        QStringLiteral("Run-time error '%1':\n\n%2").arg(error.Number()).arg(error.Description()),
+        vbOKOnly | vbCritical);
 }
 
 void RunEventHandler(const std::function<void()>& handler) {

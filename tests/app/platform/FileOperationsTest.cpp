@@ -1,8 +1,8 @@
 // The file operations under the catalogue: enumeration, renaming that never replaces,
 // deletion that never touches a read-only file, and picture loading that never hangs.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,16 +24,21 @@ TEST(ErrorsTest, OperatingSystemErrorsMapToTheNumbersHandlersTest) {
         PathKind kind;
         int number;
     } cases[] = {
-        {ENOENT, PathKind::File, errFileNotFound},     {ENOENT, PathKind::Folder, errPathNotFound},
-        {EEXIST, PathKind::File, errFileAlreadyExists}, {EACCES, PathKind::File, errPermissionDenied},
-        {EPERM, PathKind::File, errPermissionDenied},  {ENAMETOOLONG, PathKind::File, errBadFileName},
-        {ENOSPC, PathKind::File, errDiskFull},         {EIO, PathKind::File, errDeviceIO},
+        {ENOENT, PathKind::File, errFileNotFound},
+        {ENOENT, PathKind::Folder, errPathNotFound},
+        {EEXIST, PathKind::File, errFileAlreadyExists},
+        {EACCES, PathKind::File, errPermissionDenied},
+        {EPERM, PathKind::File, errPermissionDenied},
+        {ENAMETOOLONG, PathKind::File, errBadFileName},
+        {ENOSPC, PathKind::File, errDiskFull},
+        {EIO, PathKind::File, errDeviceIO},
         {EBUSY, PathKind::File, errPathFileAccess},
     };
     for (const Case& c : cases) {
         RuntimeError error = ErrorFromErrno(c.err, "/x/y.bmp", c.kind);
         EXPECT_EQ(error.Number(), c.number) << c.err;
-        EXPECT_TRUE(error.Description().endsWith("\"/x/y.bmp\"")) << error.Description().toStdString();
+        EXPECT_TRUE(error.Description().endsWith("\"/x/y.bmp\""))
+            << error.Description().toStdString();
     }
 }
 
@@ -124,10 +129,15 @@ TEST(LoadPictureTest, ReadsBannersAndRefusesWhatIsNotAPicture) {
         QImage picture = LoadPicture(folder / "good.bmp", fd);
         EXPECT_EQ(picture.size(), QSize(12, 8));
         EXPECT_EQ(picture.convertToFormat(QImage::Format_ARGB32_Premultiplied), BannerPicture(6));
-        EXPECT_EQ(LoadPicture(folder / "small.bmp", fd).convertToFormat(QImage::Format_RGB32), other) << fd;
-        EXPECT_EQ(ErrorNumberOf([&] { LoadPicture(folder / "text.bmp", fd); }), errInvalidPicture) << fd;
-        EXPECT_EQ(ErrorNumberOf([&] { LoadPicture(folder / "pipe.bmp", fd); }), errPathFileAccess) << fd;
-        EXPECT_EQ(ErrorNumberOf([&] { LoadPicture(folder / "none.bmp", fd); }), errFileNotFound) << fd;
+        EXPECT_EQ(LoadPicture(folder / "small.bmp", fd).convertToFormat(QImage::Format_RGB32),
+                  other)
+            << fd;
+        EXPECT_EQ(ErrorNumberOf([&] { LoadPicture(folder / "text.bmp", fd); }), errInvalidPicture)
+            << fd;
+        EXPECT_EQ(ErrorNumberOf([&] { LoadPicture(folder / "pipe.bmp", fd); }), errPathFileAccess)
+            << fd;
+        EXPECT_EQ(ErrorNumberOf([&] { LoadPicture(folder / "none.bmp", fd); }), errFileNotFound)
+            << fd;
     }
     ::close(folderFd);
 }

@@ -1,7 +1,7 @@
 // The image store: unique keys, re-keying, and pictures kept at the list's size.
 
-#include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <QSignalSpy>
 
 #include "app/platform/ImageList.h"
 #include "app/platform/RuntimeError.h"
@@ -16,7 +16,8 @@ TEST(ImageListTest, KeysAreUniqueAndATakenKeyChangesNothing) {
     list.ListImages().Add("a", BannerPicture(1));
     list.ListImages().Add("b", BannerPicture(2));
 
-    EXPECT_EQ(ErrorNumberOf([&] { list.ListImages().Add("a", BannerPicture(3)); }), errKeyNotUnique);
+    EXPECT_EQ(ErrorNumberOf([&] { list.ListImages().Add("a", BannerPicture(3)); }),
+              errKeyNotUnique);
     EXPECT_EQ(ErrorNumberOf([&] { list.ListImages()("a").SetKey("b"); }), errKeyNotUnique);
     EXPECT_EQ(ErrorNumberOf([&] { list.ListImages()("missing"); }), errElementNotFound);
     EXPECT_EQ(list.ListImages().Count(), 2);
@@ -37,7 +38,9 @@ TEST(ImageListTest, ManyPicturesKeepTheirOwnPixelsAndAPictureHandedOutOutlivesCl
     EXPECT_EQ(list.ListImages()(huge).Picture(), BannerPicture(5));
     for (int i : {0, 1023, 1024, 2047, 2048, count - 1}) {
         QImage shown = list.Find(key(i));
-        EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32), BannerPicture(i % 1000).convertToFormat(QImage::Format_ARGB32)) << i;
+        EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32),
+                  BannerPicture(i % 1000).convertToFormat(QImage::Format_ARGB32))
+            << i;
     }
     QImage kept = list.ListImages()(key(7)).Picture();
     list.ListImages().Clear();

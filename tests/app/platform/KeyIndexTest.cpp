@@ -39,7 +39,8 @@ TEST(KeyIndexTest, AnyMixOfAddsAndRemovalsFindsExactlyWhatIsHeld) {
             for (int k = 0; k < 3000; ++k) {
                 const std::string probe = "/b/" + std::to_string(k);
                 auto it = held.find(probe);
-                ASSERT_EQ(index.Find(probe), it == held.end() ? std::nullopt : std::optional<uint32_t>(it->second));
+                ASSERT_EQ(index.Find(probe),
+                          it == held.end() ? std::nullopt : std::optional<uint32_t>(it->second));
             }
         }
         if (step == 20000) {

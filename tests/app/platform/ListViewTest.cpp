@@ -1,14 +1,14 @@
 // The list control: natural order, unique keys, entry handles that outlive their entry,
 // picture keys checked against the bound image lists, and the end of an in-place edit.
 
-#include <QApplication>
-#include <QPaintEvent>
-#include <QTreeView>
-#include <QItemSelectionModel>
-#include <QHeaderView>
-#include <QLineEdit>
-#include <QTest>
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPaintEvent>
+#include <QTest>
+#include <QTreeView>
 
 #include <random>
 
@@ -37,13 +37,13 @@ TEST(NaturalCompareTest, NumbersCompareByValueLettersIgnoreCase) {
         {"b007", "b8", -1},
         {"b9", "b0010", -1},
         {"a99999999999999999999", "a100000000000000000000", -1},  // past any integer type
-        {"1", "a", -1},  // digits before letters
+        {"1", "a", -1},                                           // digits before letters
         {"x1y", "xay", -1},
         {"", "a", -1},
-        {"a", "a1", -1},  // a prefix comes first
-        {"a2b10", "a2b9", 1},  // every run of digits counts, not only the first
+        {"a", "a1", -1},                        // a prefix comes first
+        {"a2b10", "a2b9", 1},                   // every run of digits counts, not only the first
         {"\u00C9t\u00E9", "\u00E9t\u00E9", 0},  // case beyond ASCII
-        {"\u212Aey", "key", 0},  // the Kelvin sign folds to an ASCII k
+        {"\u212Aey", "key", 0},                 // the Kelvin sign folds to an ASCII k
     };
     for (const Order& c : cases) {
         int got = NaturalCompare(QString::fromUtf8(c.a), QString::fromUtf8(c.b));
@@ -86,7 +86,8 @@ TEST_F(ListViewTest, ATakenKeyIsRefusedByAddAndByReKeyingAndChangesNothing) {
     Bind();
     ListItem a = AddBanner("/f/a", "a");
     ListItem b = AddBanner("/f/b", "b");
-    EXPECT_EQ(ErrorNumberOf([&] { list->ListItems().Add("/f/a", "other", "", ""); }), errKeyNotUnique);
+    EXPECT_EQ(ErrorNumberOf([&] { list->ListItems().Add("/f/a", "other", "", ""); }),
+              errKeyNotUnique);
     EXPECT_EQ(ErrorNumberOf([&] { b.SetKey("/f/a"); }), errKeyNotUnique);
     EXPECT_EQ(Rows(), (std::vector<QString>{"a", "b"}));
     EXPECT_EQ(list->ListItems()("/f/a"), a);
@@ -108,8 +109,10 @@ TEST_F(ListViewTest, AHandleOfARemovedEntryFailsInsteadOfReachingTheEntryThatReu
     ListItem reused = AddBanner("/f/new", "new");
 
     const std::function<void()> uses[] = {
-        [&] { (void)gone.Text(); },      [&] { gone.SetText("hijacked"); },
-        [&] { gone.SetKey("/f/other"); }, [&] { list->SetSelectedItem(gone); },
+        [&] { (void)gone.Text(); },
+        [&] { gone.SetText("hijacked"); },
+        [&] { gone.SetKey("/f/other"); },
+        [&] { list->SetSelectedItem(gone); },
     };
     for (const auto& use : uses) EXPECT_EQ(ErrorNumberOf(use), errElementNotFound);
     EXPECT_EQ(Rows(), (std::vector<QString>{"kept", "new"}));
@@ -157,7 +160,8 @@ TEST_F(ListViewTest, LargeIconsComeFromIconsTheOtherModesFromSmallIconsAndUnbind
         return index.data(ListItemsModel::PictureRole).value<QImage>();
     };
 
-    for (auto [mode, seed] : {std::pair{lvwIcon, 1}, {lvwSmallIcon, 2}, {lvwList, 2}, {lvwReport, 2}}) {
+    for (auto [mode, seed] :
+         {std::pair{lvwIcon, 1}, {lvwSmallIcon, 2}, {lvwList, 2}, {lvwReport, 2}}) {
         list->SetView(mode);
         EXPECT_EQ(shown(), BannerPicture(seed)) << mode;
     }
@@ -192,8 +196,18 @@ TEST_F(ListViewTest, ALargeListSortsLikeComparingItsTextsOneByOne) {
     // of the texts themselves.
     Bind();
     std::mt19937 random(7);
-    const std::vector<QString> parts = {"banner", "Banner", "banner-long-shared-prefix-", "0", "007", "7",
-                                        "10", "x", "\u00e9t\u00e9", "\u00c9T\u00c9", " ", ""};
+    const std::vector<QString> parts = {"banner",
+                                        "Banner",
+                                        "banner-long-shared-prefix-",
+                                        "0",
+                                        "007",
+                                        "7",
+                                        "10",
+                                        "x",
+                                        "\u00e9t\u00e9",
+                                        "\u00c9T\u00c9",
+                                        " ",
+                                        ""};
     std::vector<std::pair<QString, std::string>> added;
     for (int i = 0; i < 400; ++i) {
         QString text;
@@ -261,14 +275,16 @@ TEST_F(ListViewTest, TextsArePaintedInTheirStateColoursAndFollowTheirChanges) {
                 for (int x = 0; x < image.width(); ++x) {
                     QColor c = image.pixelColor(x, y);
                     if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                            std::abs(c.blue() - colour.blue()) < 60)
+                            std::abs(c.blue() - colour.blue()) <
+                        60)
                         return true;
                 }
             return false;
         };
         const QPalette& palette = view->palette();
-        EXPECT_TRUE(holds(textArea("Alpha"), palette.color(QPalette::Active, QPalette::HighlightedText)) ||
-                    holds(textArea("Alpha"), palette.color(QPalette::Inactive, QPalette::HighlightedText)))
+        EXPECT_TRUE(
+            holds(textArea("Alpha"), palette.color(QPalette::Active, QPalette::HighlightedText)) ||
+            holds(textArea("Alpha"), palette.color(QPalette::Inactive, QPalette::HighlightedText)))
             << "selected text, mode " << mode;
         const QImage before = textArea("Beta");
         EXPECT_TRUE(holds(before, palette.color(QPalette::Active, QPalette::Text)) ||
@@ -300,7 +316,8 @@ TEST_F(ListViewTest, AnEntryGivenAnotherPictureIsPaintedAgainWithIt) {
     struct PaintWatch : QObject {
         QRegion painted;
         bool eventFilter(QObject*, QEvent* event) override {
-            if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+            if (event->type() == QEvent::Paint)
+                painted += static_cast<QPaintEvent*>(event)->region();
             return false;
         }
     } watch;
@@ -312,7 +329,8 @@ TEST_F(ListViewTest, AnEntryGivenAnotherPictureIsPaintedAgainWithIt) {
     QImage shot = view->viewport()->grab(entry).toImage();
     bool blueShown = false;
     for (int y = 0; y < shot.height(); ++y)
-        for (int x = 0; x < shot.width(); ++x) blueShown = blueShown || shot.pixelColor(x, y) == QColor(Qt::blue);
+        for (int x = 0; x < shot.width(); ++x)
+            blueShown = blueShown || shot.pixelColor(x, y) == QColor(Qt::blue);
     EXPECT_TRUE(blueShown);
     view->viewport()->removeEventFilter(&watch);
 }
@@ -354,8 +372,10 @@ TEST_F(ListViewTest, ControlCharactersArePaintedOnOneLineInsideTheirEntryAndTheT
         QCoreApplication::processEvents();
         QAbstractItemView* view = list->ActiveView();
         const QImage blank = view->viewport()->grab().toImage();
-        for (const char* utf8 : {"ab\ncd\nef", "ab\r\ncd", "ab\tcd", "ab\u2028cd\u2029ef",
-                                 "ab\u0085cd", "ab\x0B\x0C\x01" "cd"}) {
+        for (const char* utf8 :
+             {"ab\ncd\nef", "ab\r\ncd", "ab\tcd", "ab\u2028cd\u2029ef", "ab\u0085cd",
+              "ab\x0B\x0C\x01"
+              "cd"}) {
             SCOPED_TRACE(testing::Message() << "mode " << mode << " " << utf8);
             item.SetText(QString::fromUtf8(utf8));
             QCoreApplication::processEvents();
