@@ -5,7 +5,7 @@ BUILD      ?= build
 TEST_BUILD ?= build-test
 CMAKE_GEN  := -G Ninja
 
-.PHONY: setup setup-run build run test bench fuzz install package clean
+.PHONY: setup setup-run build run test bench fuzz format install package clean
 
 PREFIX ?= /usr/local
 
@@ -29,8 +29,11 @@ run: build
 	fi
 	$(BUILD)/talvane $(if $(FOLDER),"$(FOLDER)")
 
+# Configured once: the build tool configures again by itself when a CMakeLists.txt changes,
+# and a second `make test` with nothing changed builds nothing.
 test: setup
-	cmake -S . -B $(TEST_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTALVANE_SANITIZE=ON
+	@[ -f $(TEST_BUILD)/build.ninja ] || \
+	  cmake -S . -B $(TEST_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTALVANE_SANITIZE=ON
 	cmake --build $(TEST_BUILD)
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
 
@@ -52,5 +55,9 @@ FUZZ_SECONDS ?= 600
 fuzz: setup
 	bash fuzz/run_fuzzer.sh run build-fuzz $(FUZZ_SECONDS) build-fuzz/scratch
 
+# Formats every C++ source as .clang-format says (`make test` checks it).
+format:
+	@bash scripts/check_format.sh --fix
+
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) build-bench build-fuzz

@@ -9,10 +9,13 @@
 #include <QApplication>
 #include <QProcess>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "BenchFolders.h"
@@ -202,21 +205,60 @@ Row Measure(int banners, int runs, const char* self) {
     return row;
 }
 
+constexpr const char* kUsage =
+    "usage: talvane_bench [BANNERS...]\n"
+    "  Measures the scan and the list with folders of BANNERS banners each (1000, 10000 and\n"
+    "  100000 when none is given) and prints the figures and their ratios.\n"
+    "  --scans BANNERS RUNS   only the scan, RUNS times, warm\n"
+    "  --memory BANNERS       the peak memory of one scan, in bytes per banner (used by the\n"
+    "                         full run, in a process of its own)\n";
+
+// A count of banners or runs: a whole number from 1 to 10 million, or nothing.
+std::optional<int> CountArgument(const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < 1 || value > 10'000'000)
+        return std::nullopt;
+    return int(value);
+}
+
+int Refuse(const char* argument) {
+    std::fprintf(stderr, "talvane_bench: not a count of banners or runs: '%s'\n%s", argument,
+                 kUsage);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--help" || mode == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // Every argument is checked before anything is measured.
+    const int counts = mode == "--memory" ? 1 : mode == "--scans" ? 2 : -1;
+    if (counts > 0 && argc != 2 + counts) {
+        std::fprintf(stderr, "talvane_bench: %s takes %d count%s\n%s", mode.c_str(), counts,
+                     counts > 1 ? "s" : "", kUsage);
+        return 2;
+    }
+    std::vector<int> sizes;
+    for (int i = counts > 0 ? 2 : 1; i < argc; ++i) {
+        std::optional<int> count = CountArgument(argv[i]);
+        if (!count) return Refuse(argv[i]);
+        sizes.push_back(*count);
+    }
+
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     UnattendedDesktop desktop;
     SetDesktop(&desktop);
 
-    if (argc == 3 && std::string(argv[1]) == "--memory") return MemoryMode(std::atoi(argv[2]));
-    if (argc == 4 && std::string(argv[1]) == "--scans")
-        return ScansMode(std::atoi(argv[2]), std::atoi(argv[3]));
-
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+    if (mode == "--memory") return MemoryMode(sizes[0]);
+    if (mode == "--scans") return ScansMode(sizes[0], sizes[1]);
     if (sizes.empty()) sizes = {1000, 10000, 100000};
 
     ShowProgram();

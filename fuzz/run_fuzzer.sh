@@ -2,7 +2,8 @@
 # Builds the picture fuzzer with clang's libFuzzer in a build directory of its own, and runs it.
 #   run_fuzzer.sh build BUILD_DIR                  configure and build only
 #   run_fuzzer.sh run   BUILD_DIR SECONDS SCRATCH  build, then fuzz for SECONDS
-#   run_fuzzer.sh check BUILD_DIR SECONDS SCRATCH  the same from an empty SCRATCH
+#   run_fuzzer.sh check BUILD_DIR SECONDS SCRATCH  the same from an empty SCRATCH, without
+#                                                  building (the test build has built it)
 #   run_fuzzer.sh merge BUILD_DIR SCRATCH          add to fuzz/corpus the inputs of
 #                                                  SCRATCH/corpus that reach new code
 # A run only reads fuzz/corpus: inputs it finds new go into SCRATCH/corpus, an input that
@@ -14,8 +15,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 mode=${1:?mode: build, run or merge}
 build=${2:?build directory}
 
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "${FUZZ_JOBS:-2}"
+# Configured once; the build then brings it up to date. `check` runs what the test build made.
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+[ "$mode" = check ] || cmake --build "$build" -j "${FUZZ_JOBS:-2}"
 
 fuzzer=$build/picture_fuzzer
 case $mode in

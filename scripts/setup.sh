@@ -13,8 +13,8 @@ run_packages=(
   xdg-utils
 )
 test_packages=(
-  libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev llvm
+  libgtest-dev libgmock-dev
+  clang clang-format libclang-rt-14-dev llvm
   xvfb xauth xdotool x11-utils imagemagick
   openbox weston
   exfatprogs exfat-fuse mount
