@@ -1,0 +1,82 @@
+// Running out of memory: a scan that does is reported and the program goes on; a failure
+// that cannot even be shown is written to standard error, and the program ends with a status
+// that says so, never by a signal.
+
+#include <unistd.h>
+
+#include <QRegularExpression>
+#include <new>
+
+#include "app/platform/MsgBox.h"
+#include "support/ProgramFixture.h"
+
+namespace talvane::test {
+namespace {
+
+class OutOfMemoryTest : public ProgramTest {};
+
+// The address space the scan below has: enough to start the program, not to list it all.
+constexpr qint64 kAddressSpace = qint64(1) << 30;
+
+TEST_F(OutOfMemoryTest, AScanThatRunsOutOfMemoryIsReportedAndTheProgramGoesOn) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's memory cannot run under a limit on address space (needs a "
+                    "build without sanitizers)";
+#endif
+    // 240,000 banners: links to a few files, each taking as many links as any file system
+    // gives one file.
+    TempFolder folder;
+    constexpr int kFiles = 4, kLinksEach = 60000;
+    for (int f = 0; f < kFiles; ++f) {
+        const std::string first = folder.WriteBanner("b" + std::to_string(f) + "-0.bmp", f + 1);
+        for (int i = 1; i < kLinksEach; ++i) {
+            const std::string link =
+                folder / ("b" + std::to_string(f) + "-" + std::to_string(i) + ".bmp");
+            ASSERT_EQ(::link(first.c_str(), link.c_str()), 0) << link;
+        }
+    }
+    EXPECT_EQ(RunDisabledTest({"prlimit", QString("--as=%1").arg(kAddressSpace)},
+                              "OutOfMemoryTest.DISABLED_ScanUnderALimit", folder.Path()),
+              0);
+}
+
+// The half of the test above that runs under the limit, in a process of its own.
+TEST_F(OutOfMemoryTest, DISABLED_ScanUnderALimit) {
+    const std::string folder = qgetenv("TALVANE_TEST_FOLDER").toStdString();
+    ASSERT_FALSE(folder.empty());
+    TempFolder small;
+    small.WriteBanner("Sun.bmp", 1);
+    Start(folder);
+    ASSERT_FALSE(desktop.boxes.empty()) << Panel(3).toStdString();
+    for (const auto& box : desktop.boxes)
+        EXPECT_TRUE(box.prompt.contains("Out of memory")) << box.prompt.toStdString();
+    EXPECT_TRUE(Main().isVisible());
+
+    desktop.boxes.clear();
+    desktop.folders.push_back(small.Path());
+    ChooseMenu(Main().mnuNew);
+    EXPECT_TRUE(desktop.boxes.empty());
+    EXPECT_EQ(Texts(), std::vector<QString>{"Sun"});
+    EXPECT_EQ(Panel(3), "1 Banners");
+}
+
+TEST_F(OutOfMemoryTest, AFailureThatNoBoxCanShowEndsTheProgramWithAStatusAndSaysWhy) {
+    TempFolder folder;
+    QByteArray standardError;
+    EXPECT_EQ(RunDisabledTest({"env"}, "OutOfMemoryTest.DISABLED_NoBoxCanBeBuilt",
+                              folder / "missing", &standardError),
+              kExitUnreported);
+    EXPECT_TRUE(standardError.contains("talvane: Out of memory (the message could not be shown)\n"))
+        << standardError.toStdString();
+}
+
+// The half of the test above whose message boxes cannot be built, as when Qt runs out of
+// memory building one.
+TEST_F(OutOfMemoryTest, DISABLED_NoBoxCanBeBuilt) {
+    desktop.whileBoxIsUp = [](const ScriptedDesktop::Box&) { throw std::bad_alloc(); };
+    Start(qgetenv("TALVANE_TEST_FOLDER").toStdString());  // a folder that cannot be opened
+    ADD_FAILURE() << "the program went on without showing its message";
+}
+
+}  // namespace
+}  // namespace talvane::test
