@@ -339,15 +339,18 @@ bool FsFolder::NextFile(FsFile& file) {
 void SetRenameStepHook(RenameStepHook hook) { gRenameStepHook = hook; }
 
 void FileSystemObject::PutBackSpareNames(const std::string& folderPath) {
-    UniqueFd folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0) return;  // the scan itself says why
+    DIR* dir = ::opendir(folderPath.c_str());
+    if (!dir) return;  // the scan itself says why
     std::vector<std::string> spares;
-    ListsAny(folder.get(), [&](std::string_view name) {
-        if (pid_t pid = SpareFolderProcess(name); pid > 0 && MadeByEndedProcess(pid))
-            spares.emplace_back(name);
-        return false;
-    });
-    for (const std::string& spare : spares) PutBackSpareFolder(folder.get(), spare);
+    // Only the names of folders are looked at closely: this runs before every scan.
+    while (const struct dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.' || (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN))
+            continue;
+        if (pid_t pid = SpareFolderProcess(entry->d_name); pid > 0 && MadeByEndedProcess(pid))
+            spares.emplace_back(entry->d_name);
+    }
+    for (const std::string& spare : spares) PutBackSpareFolder(::dirfd(dir), spare);
+    ::closedir(dir);
 }
 
 std::unique_ptr<FsFolder> FileSystemObject::GetFolder(const std::string& path) {
