@@ -30,6 +30,7 @@ int MsgBox(const QString& prompt, int style, const QString& title) {
 }  // namespace talvane
 
 #include <unistd.h>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -54,6 +55,21 @@ void WriteToStandardError(const char* text) {
         text += written;
         left -= size_t(written);
     }
+}
+
+// Memory set aside at start-up and given back when the program runs out: the message box
+// that says so, and Qt's laying out of the list that the failed scan left, need some.
+constexpr size_t kReserveSize = size_t(32) << 20;
+void* gReserve = std::malloc(kReserveSize);
+
+void ReleaseReserve() {
+    std::free(gReserve);
+    gReserve = nullptr;
+}
+
+// Sets memory aside again, for the next time, if there is any to be had.
+void TakeReserve() {
+    if (!gReserve) gReserve = std::malloc(kReserveSize);
 }
 
 // Reports a failure, or, when even that fails (Qt cannot build the box for lack of memory),
@@ -107,9 +123,11 @@ void RunEventHandler(const std::function<void()>& handler) {
     } catch (const RuntimeError& error) {
         ReportOrEnd(error.what(), [&] { ReportRuntimeError(error); });
     } catch (const std::bad_alloc&) {
+        ReleaseReserve();
         ReportOrEnd("Out of memory", [] {
             ReportRuntimeError(RuntimeError(errOutOfMemory, QStringLiteral("Out of memory")));
         });
+        TakeReserve();
     } catch (const std::exception& error) {
         ReportOrEnd(error.what(), [&] {
             ReportRuntimeError(
