@@ -3,7 +3,10 @@
 #include <cstdio>
 
 #include "app/CommandLine.h"
+#include "app/FrmMain.h"
 #include "app/platform/Form.h"
+#include "app/platform/MsgBox.h"
+#include "app/platform/TerminationSignals.h"
 #include "catalogue/MainModule.h"
 
 int main(int argc, char* argv[]) {
@@ -11,8 +14,14 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(TALVANE_VERSION));
     talvane::AnswerHelpOrVersion(argc, argv);
 
+    // A failure that no handler can report ends the program with a status, not a signal.
+    talvane::EndUnreportedOnTerminate();
     // Takes Qt's own options (-platform, -style...) out of argv.
     QApplication app(argc, argv);
+    // Logging out ends the program as closing its main window does.
+    talvane::CloseOnTerminationSignals([] {
+        if (talvane::IsFrmMainLoaded()) talvane::Unload(talvane::frmMain(), talvane::vbAppWindows);
+    });
     QApplication::setDesktopFileName(QStringLiteral("io.github.talvane.Talvane"));
     // The program ends when its last form unloads, not when its last window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);

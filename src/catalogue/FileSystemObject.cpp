@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QStringDecoder>
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
@@ -52,63 +55,203 @@ bool TakenByAnother(int folderFd, const std::string& from, const std::string& na
     });
 }
 
+RenameStepHook gRenameStepHook = nullptr;
+
+void Step(RenameStep step) {
+    if (gRenameStepHook) gRenameStepHook(step);
+}
+
+// A failed rename whose clean-up failed too: the error, and what it left on disk.
+RuntimeError LeftBehind(int err, const QString& what, const std::string& path) {
+    const RuntimeError cause = ErrorFromErrno(err, std::string());
+    return RuntimeError(
+        cause.Number(),
+        QStringLiteral("%1 (%2): \"%3\"").arg(cause.Description(), what, DisplayName(path)));
+}
+
+// Whether `name` still holds our empty placeholder `ours` (kept open while it is looked at,
+// so that a file system that numbers its files as they are met gives it the same number):
+// another program may have saved a file of its own under that name since, which must stay.
+bool HoldsPlaceholder(int folderFd, const char* name, const struct stat& ours) {
+    struct stat st {};
+    return ::fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_dev == ours.st_dev &&
+           st.st_ino == ours.st_ino && S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
+// Whether `a` and `b` name one file: the same number, or, on a file system that numbers
+// each name of a file apart, the same links, size and time. (Another program's file put under
+// one of the names, written aside and renamed there, has a link of its own.)
+bool SameFile(int folderFd, const char* a, const char* b) {
+    struct stat x {
+    }, y{};
+    if (::fstatat(folderFd, a, &x, AT_SYMLINK_NOFOLLOW) != 0 ||
+        ::fstatat(folderFd, b, &y, AT_SYMLINK_NOFOLLOW) != 0 || x.st_dev != y.st_dev)
+        return false;
+    if (x.st_ino == y.st_ino) return true;
+    return x.st_nlink >= 2 && x.st_nlink == y.st_nlink && x.st_size == y.st_size &&
+           x.st_mtim.tv_sec == y.st_mtim.tv_sec && x.st_mtim.tv_nsec == y.st_mtim.tv_nsec;
+}
+
 // For file systems without an atomic no-replace rename: a hard link fails when the name is
-// taken; without hard links, an exclusively created placeholder reserves the name first.
-int RenameNoReplaceFallback(int folderFd, const char* from, const char* to) {
+// taken; without hard links, an exclusively created placeholder reserves the name first, and
+// the rename replaces nothing but that placeholder. It is looked at just before: a file saved
+// under the name since then (written aside and renamed onto it) is not ours to replace. What
+// remains is the moment between that look and the rename.
+int RenameNoReplaceFallback(int folderFd, const char* from, const char* to,
+                            const std::string& path) {
     if (::linkat(folderFd, from, folderFd, to, 0) == 0) {
+        Step(RenameStep::Linked);
+        if (!SameFile(folderFd, from, to)) {
+            errno = EEXIST;  // someone else's file took the name: ours stays as it was
+            return -1;
+        }
         if (::unlinkat(folderFd, from, 0) != 0) {
-            int err = errno;
-            ::unlinkat(folderFd, to, 0);
+            const int err = errno;
+            if (SameFile(folderFd, from, to) && ::unlinkat(folderFd, to, 0) != 0)
+                throw LeftBehind(err,
+                                 QStringLiteral("the file is left as both \"%1\" and \"%2\"")
+                                     .arg(DisplayName(from), DisplayName(to)),
+                                 path);
             errno = err;
             return -1;
         }
         return 0;
     }
     if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK) return -1;
-    int fd = ::openat(folderFd, to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return -1;
-    ::close(fd);
-    if (::renameat(folderFd, from, folderFd, to) != 0) {
-        int err = errno;
-        ::unlinkat(folderFd, to, 0);
+    UniqueFd fd(::openat(folderFd, to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (fd.get() < 0) return -1;
+    struct stat placeholder {};
+    const bool made = ::fstat(fd.get(), &placeholder) == 0;
+    Step(RenameStep::PlaceholderMade);
+    const bool ours = made && HoldsPlaceholder(folderFd, to, placeholder);
+    if (!ours || ::renameat(folderFd, from, folderFd, to) != 0) {
+        const int err = ours ? errno : EEXIST;
+        if (made && HoldsPlaceholder(folderFd, to, placeholder) && ::unlinkat(folderFd, to, 0) != 0)
+            throw LeftBehind(
+                err, QStringLiteral("an empty file is left as \"%1\"").arg(DisplayName(to)), path);
         errno = err;
         return -1;
     }
     return 0;
 }
 
-int RenameNoReplace(int folderFd, const char* from, const char* to) {
+int RenameNoReplace(int folderFd, const char* from, const char* to, const std::string& path) {
     int rc = ::renameat2(folderFd, from, folderFd, to, RENAME_NOREPLACE);
     if (rc != 0 && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP))
-        rc = RenameNoReplaceFallback(folderFd, from, to);
+        rc = RenameNoReplaceFallback(folderFd, from, to, path);
     return rc;
 }
 
+// A spare folder is named for the process that made it; the file inside keeps its own name,
+// so that whatever becomes of the process, it is known where the file belongs.
+constexpr std::string_view kSparePrefix = ".talvane-";
+
+std::string SpareFolderName(pid_t pid, int attempt) {
+    return std::string(kSparePrefix) + std::to_string(pid) + "-" + std::to_string(attempt);
+}
+
+// The process a spare folder's name says made it; 0 when the name is not a spare folder's.
+pid_t SpareFolderProcess(std::string_view name) {
+    if (!name.starts_with(kSparePrefix)) return 0;
+    name.remove_prefix(kSparePrefix.size());
+    const size_t dash = name.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size()) return 0;
+    auto digits = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(name.substr(0, dash)) || !digits(name.substr(dash + 1)) || dash > 9) return 0;
+    return pid_t(std::stol(std::string(name.substr(0, dash))));
+}
+
 // Renames `from` to `to`, a spelling the folder takes for `from` itself, so that no rename
-// can replace a file someone else gives that spelling meanwhile: through a spare name of its
-// own, each step no-replace, and back when the second step fails. Should the way back be
-// taken too, the file keeps the spare name, and the error says so.
+// can replace a file someone else gives that spelling meanwhile: into a spare folder of its
+// own, then out of it under the new spelling, each step no-replace, and back when the second
+// step fails. Should the way back be taken too, the file stays in the spare folder, and the
+// error says so; the next scan puts it back.
 int RenameThroughSpareName(int folderFd, const std::string& from, const std::string& to,
                            const std::string& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string spare =
-            ".talvane-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        if (RenameNoReplace(folderFd, from.c_str(), spare.c_str()) != 0) {
+        const std::string folder = SpareFolderName(::getpid(), attempt);
+        if (::mkdirat(folderFd, folder.c_str(), 0700) != 0) {
             if (errno == EEXIST) continue;
             return -1;
         }
-        if (RenameNoReplace(folderFd, spare.c_str(), to.c_str()) == 0) return 0;
-        const int err = errno;
-        if (RenameNoReplace(folderFd, spare.c_str(), from.c_str()) != 0)
+        const std::string spare = folder + "/" + from;
+        if (RenameNoReplace(folderFd, from.c_str(), spare.c_str(), path) != 0) {
+            const int err = errno;
+            ::unlinkat(folderFd, folder.c_str(), AT_REMOVEDIR);
+            errno = err;
+            return -1;
+        }
+        Step(RenameStep::MovedToSpare);
+        int rc = -1, err = 0;
+        std::optional<RuntimeError> failure;
+        try {
+            rc = RenameNoReplace(folderFd, spare.c_str(), to.c_str(), path);
+            err = errno;
+        } catch (const RuntimeError& error) {
+            failure = error;
+        }
+        if (rc != 0 && RenameNoReplace(folderFd, spare.c_str(), from.c_str(), path) != 0)
             throw RuntimeError(
                 errPathFileAccess,
                 QStringLiteral("Path/File access error (the file is left as \"%1\"): \"%2\"")
                     .arg(DisplayName(spare), DisplayName(path)));
+        // An empty spare folder left behind goes at the next scan.
+        ::unlinkat(folderFd, folder.c_str(), AT_REMOVEDIR);
+        if (failure) throw *failure;
         errno = err;
-        return -1;
+        return rc;
     }
     errno = EEXIST;
     return -1;
+}
+
+// Whether the process that made a spare folder is gone. The folder of a process with our
+// own number is a dead one's too: no rename of ours is under way while the folder is scanned.
+bool MadeByEndedProcess(pid_t pid) {
+    if (pid == ::getpid()) return true;
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+bool IsEmptyFile(int folderFd, const char* name) {
+    struct stat st {};
+    return ::fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+           st.st_size == 0;
+}
+
+// Puts the files of a spare folder whose rename was cut short back under their own names.
+// Either name may hold an empty placeholder of that rename, which goes; nothing else is
+// replaced or deleted.
+void PutBackSpareFolder(int folderFd, const std::string& folder) {
+    UniqueFd spareFd(::openat(folderFd, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (spareFd.get() < 0) return;
+    std::vector<std::string> names;
+    ListsAny(spareFd.get(), [&](std::string_view name) {
+        if (name != "." && name != "..") names.emplace_back(name);
+        return false;
+    });
+    spareFd = UniqueFd();
+    for (const std::string& name : names) {
+        const std::string spare = folder + "/" + name;
+        for (int tries = 0; tries < 2; ++tries) {
+            try {
+                if (RenameNoReplace(folderFd, spare.c_str(), name.c_str(), spare) == 0) break;
+            } catch (const RuntimeError&) {
+                break;
+            }
+            if (errno != EEXIST) break;
+            if (IsEmptyFile(folderFd, spare.c_str())) {
+                // Made before the file could be moved in: the file never left its name.
+                ::unlinkat(folderFd, spare.c_str(), 0);
+                break;
+            }
+            // Made before the file could be moved out under its new spelling.
+            if (!IsEmptyFile(folderFd, name.c_str()) || ::unlinkat(folderFd, name.c_str(), 0) != 0)
+                break;
+        }
+    }
+    ::unlinkat(folderFd, folder.c_str(), AT_REMOVEDIR);
 }
 
 }  // namespace
@@ -124,7 +267,7 @@ void FsFile::SetName(const std::string& name) {
     std::string target = JoinPath(FolderPart(path_), name);
     if (target == path_) return;
     const std::string from(Name());
-    int rc = RenameNoReplace(folderFd_, from.c_str(), name.c_str());
+    int rc = RenameNoReplace(folderFd_, from.c_str(), name.c_str(), path_);
     int err = rc == 0 ? 0 : errno;
     if (err == EEXIST && DifferInCaseOnly(from, name) && !TakenByAnother(folderFd_, from, name)) {
         // The new spelling is taken by the file itself: the folder ignores letter case. (A
@@ -191,6 +334,23 @@ bool FsFolder::NextFile(FsFile& file) {
         file.folderFd_ = Fd();
         return true;
     }
+}
+
+void SetRenameStepHook(RenameStepHook hook) { gRenameStepHook = hook; }
+
+void FileSystemObject::PutBackSpareNames(const std::string& folderPath) {
+    DIR* dir = ::opendir(folderPath.c_str());
+    if (!dir) return;  // the scan itself says why
+    std::vector<std::string> spares;
+    // Only the names of folders are looked at closely: this runs before every scan.
+    while (const struct dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.' || (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN))
+            continue;
+        if (pid_t pid = SpareFolderProcess(entry->d_name); pid > 0 && MadeByEndedProcess(pid))
+            spares.emplace_back(entry->d_name);
+    }
+    for (const std::string& spare : spares) PutBackSpareFolder(::dirfd(dir), spare);
+    ::closedir(dir);
 }
 
 std::unique_ptr<FsFolder> FileSystemObject::GetFolder(const std::string& path) {

@@ -82,8 +82,22 @@ struct FileLook {
 };
 FileLook LookAt(int folderFd, const char* name);
 
+// The point a rename of more than one step has reached, told to the rename step hook.
+enum class RenameStep {
+    Linked,           // the new name is a second link to the file
+    PlaceholderMade,  // an empty placeholder holds the new name
+    MovedToSpare,     // the file lies in a spare folder, between two spellings of its name
+};
+// Called between the steps of a rename; none unless set (tests stop the program there).
+using RenameStepHook = void (*)(RenameStep step);
+void SetRenameStepHook(RenameStepHook hook);
+
 class FileSystemObject {
 public:
+    // Puts back under its own name a file that a rename of this program's, cut short by the
+    // end of its process, left in a spare folder in `folderPath`. Best effort: whatever
+    // cannot be put back stays for the next try.
+    void PutBackSpareNames(const std::string& folderPath);
     // Opens the folder; fails with errPathNotFound (or the folder's access error).
     std::unique_ptr<FsFolder> GetFolder(const std::string& path);
     // The file at `path`; fails with errFileNotFound when there is no such file.

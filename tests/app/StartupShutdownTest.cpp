@@ -1,10 +1,15 @@
 // Start-up, the two windows and their layout, and shutdown.
 
+#include <signal.h>
+
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QScreen>
+#include <QTest>
 
 #include "app/platform/RuntimeError.h"
 #include "app/platform/Screen.h"
@@ -162,6 +167,48 @@ TEST_F(ShutdownTest, APreviewLoadedAgainHiddenDoesNotKeepTheProgramAlive) {
     EXPECT_FALSE(IsFrmPreviewLoaded());
     EXPECT_FALSE(IsFrmMainLoaded());
     EXPECT_EQ(programEnded, 1);
+}
+
+// Whether process `pid` has a handler of its own for `signal`.
+bool Catches(qint64 pid, int signal) {
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return false;
+    for (QByteArray line; !(line = status.readLine()).isEmpty();)
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
+    return false;
+}
+
+TEST(SessionEndTest, TerminateHangUpAndInterruptEndTheProgramAsItsCloseBoxDoes) {
+    TempFolder folder;
+    folder.WriteBanner("Sun.bmp", 1);
+    // The last with a message box up: a folder that cannot be opened.
+    struct Case {
+        int signal;
+        std::string folder;
+    } cases[] = {{SIGTERM, folder.Path()},
+                 {SIGHUP, folder.Path()},
+                 {SIGINT, folder.Path()},
+                 {SIGTERM, folder / "missing"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.signal);
+        SCOPED_TRACE(c.folder);
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_RUNTIME_DIR", "/tmp");
+        program.setProcessEnvironment(env);
+        program.start(QCoreApplication::applicationDirPath() + "/talvane",
+                      {QString::fromStdString(c.folder)});
+        ASSERT_TRUE(program.waitForStarted());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Catches(program.processId(), c.signal); }, 30000));
+        QTest::qWait(200);  // well into its event loop
+        ::kill(pid_t(program.processId()), c.signal);
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0);
+    }
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"Sun.bmp"});
 }
 
 // Run by CTest once per screen size, with the offscreen platform told that size.

@@ -7,7 +7,9 @@
 
 #include "app/platform/ListItemsModel.h"
 #include "app/platform/RuntimeError.h"
+#include "catalogue/FileSystemObject.h"
 #include "catalogue/MainModule.h"
+#include "support/FaultFs.h"
 #include "support/ProgramFixture.h"
 
 namespace talvane::test {
@@ -233,6 +235,70 @@ TEST_F(RenameTest, RenamingKeepsTheViewMode) {
     Rename("Sun", "Sol");
     EXPECT_EQ(List().View(), lvwReport);
     EXPECT_TRUE(folder.Exists("Sol.bmp"));
+}
+
+// On a file system with no rename that refuses to replace, as exFAT's FUSE driver: the
+// rename goes by a hard link, or by a placeholder where there are none.
+class RenameWithoutNoReplaceTest : public RenameTest {
+protected:
+    void TearDown() override {
+        SetRenameStepHook(nullptr);
+        RenameTest::TearDown();
+    }
+    FaultFs fs;
+};
+
+std::function<void()> gBetweenSteps;
+
+TEST_F(RenameWithoutNoReplaceTest, AFileSavedUnderTheNewNameAfterItIsLinkedIsNotLostNorOurs) {
+    MOUNT_FAULT_FS_OR_SKIP(fs);
+    fs.Root().WriteBanner("Sun.bmp", 1);
+    Start(fs.Folder());
+    // Another program saves New.bmp the usual safe way just after the rename linked it.
+    gBetweenSteps = [&] {
+        fs.Root().Write(".New.tmp", "theirs");
+        ::rename((fs.Folder() + "/.New.tmp").c_str(), (fs.Folder() + "/New.bmp").c_str());
+    };
+    SetRenameStepHook([](RenameStep step) {
+        if (step == RenameStep::Linked) gBetweenSteps();
+    });
+    Rename("Sun", "New");
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].prompt, QString("Error renaming file: File already exists: \"%1\"")
+                                           .arg(QString::fromStdString(fs.Folder() + "/New.bmp")));
+    EXPECT_EQ(fs.Root().Read("New.bmp"), "theirs");
+    EXPECT_EQ(fs.Root().Read("Sun.bmp"), BannerBytes(1));
+    EXPECT_EQ(Texts(), std::vector<QString>{"Sun"});
+}
+
+TEST_F(RenameWithoutNoReplaceTest, ACleanUpThatFailsTooSaysWhatItLeftOnDisk) {
+    MOUNT_FAULT_FS_OR_SKIP(fs);
+    fs.Root().WriteBanner("Sun.bmp", 1);
+    fs.Root().WriteBanner("Moon.bmp", 2);
+    Start(fs.Folder());
+    // The old name cannot be unlinked, nor then the new link.
+    fs.SetRules("unlink * fail EIO\n");
+    Rename("Sun", "New");
+    // No hard links; the rename onto the placeholder fails, and so does taking it away.
+    fs.SetRules("link * fail EPERM\nrename * fail EIO\nunlink * fail EIO\n");
+    Rename("Moon", "Other");
+    fs.SetRules("");
+
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    const QString folder = QString::fromStdString(fs.Folder());
+    EXPECT_EQ(desktop.boxes[0].prompt,
+              QString("Error renaming file: Device I/O error (the file is left as both "
+                      "\"Sun.bmp\" and \"New.bmp\"): \"%1/Sun.bmp\"")
+                  .arg(folder));
+    EXPECT_EQ(desktop.boxes[1].prompt,
+              QString("Error renaming file: Device I/O error (an empty file is left as "
+                      "\"Other.bmp\"): \"%1/Moon.bmp\"")
+                  .arg(folder));
+    EXPECT_EQ(fs.Root().Names(),
+              (std::vector<std::string>{"Moon.bmp", "New.bmp", "Other.bmp", "Sun.bmp"}));
+    EXPECT_EQ(fs.Root().Read("New.bmp"), BannerBytes(1));
+    EXPECT_EQ(fs.Root().Read("Other.bmp"), "");
+    EXPECT_EQ(Texts(), (std::vector<QString>{"Moon", "Sun"}));
 }
 
 }  // namespace

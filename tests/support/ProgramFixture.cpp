@@ -181,18 +181,20 @@ void ProgramTest::TypeIntoEditor(const QString& text) {
 }
 
 int ProgramTest::RunDisabledTest(const QStringList& prefix, const char* name,
-                                 const std::string& folder) {
+                                 const std::string& folder, QByteArray* standardError) {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TALVANE_TEST_FOLDER", QString::fromStdString(folder));
     env.insert("XDG_RUNTIME_DIR", "/tmp");
     child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.setProcessChannelMode(standardError ? QProcess::ForwardedOutputChannel
+                                              : QProcess::ForwardedChannels);
     QStringList arguments = prefix.mid(1);
     arguments << QCoreApplication::applicationFilePath() << QString("--gtest_filter=%1").arg(name)
               << "--gtest_also_run_disabled_tests";
     child.start(prefix.first(), arguments);
     if (!child.waitForFinished(120000)) return -1;
+    if (standardError) *standardError = child.readAllStandardError();
     return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -61,9 +62,10 @@ protected:
 
     // Runs the disabled test `name` of this test program in a process of its own, started
     // through the command `prefix` (to change its user or limits), with `folder` in
-    // TALVANE_TEST_FOLDER; its exit code.
+    // TALVANE_TEST_FOLDER; its exit code (-1 when it ended by a signal). What it writes to
+    // standard error goes to `standardError` when given.
     static int RunDisabledTest(const QStringList& prefix, const char* name,
-                               const std::string& folder);
+                               const std::string& folder, QByteArray* standardError = nullptr);
 
     ScriptedDesktop desktop;
     int programEnded = 0;

@@ -1,6 +1,7 @@
 #include "app/platform/Desktop.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QClipboard>
@@ -14,6 +15,7 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 #include "app/platform/MsgBox.h"
@@ -135,10 +137,38 @@ std::optional<std::string> Desktop::ChooseFolder(QWidget* owner, const QString& 
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
+namespace {
+
+// The program a bare name stands for, found on PATH as it is here. Only absolute entries
+// count: an empty or relative one would mean whatever folder the child is started in, which
+// is the banner's, so a folder could supply its own opener. Empty when there is none.
+std::string FindOnPath(const std::string& program) {
+    if (program.find('/') != std::string::npos) return program;
+    const char* path = std::getenv("PATH");
+    std::string entries = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    for (size_t start = 0; start <= entries.size();) {
+        size_t end = entries.find(':', start);
+        if (end == std::string::npos) end = entries.size();
+        const std::string dir = entries.substr(start, end - start);
+        start = end + 1;
+        if (dir.empty() || dir.front() != '/') continue;
+        const std::string candidate = dir + "/" + program;
+        struct stat st {};
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return std::string();
+}
+
+}  // namespace
+
 bool Desktop::StartDetached(const std::string& program, const std::vector<std::string>& arguments,
                             const std::optional<std::string>& workingDir) {
     // Everything the children need is prepared before fork: after it, only async-signal-safe
     // calls are made.
+    const std::string found = FindOnPath(program);
+    if (found.empty()) return false;
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
@@ -166,7 +196,7 @@ bool Desktop::StartDetached(const std::string& program, const std::vector<std::s
             close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
             // A folder that does not exist leaves the opener in ours.
             [[maybe_unused]] int moved = dir ? chdir(dir) : 0;
-            execvp(argv[0], argv.data());
+            execv(found.c_str(), argv.data());
             int err = errno;
             [[maybe_unused]] ssize_t told = write(report[1], &err, sizeof err);
             _exit(127);

@@ -38,8 +38,8 @@ public:
 
     // Starts `program` with `arguments` (passed byte-exact, no shell) in `workingDir` (the
     // program's own when empty or missing), without waiting for it and without leaving a
-    // zombie. Returns whether the process could be set going; the program's own outcome is
-    // never known.
+    // zombie. A bare name is looked for in PATH's absolute folders only, never in `workingDir`.
+    // Returns whether the process could be set going; the program's own outcome is never known.
     virtual bool StartDetached(const std::string& program,
                                const std::vector<std::string>& arguments,
                                const std::optional<std::string>& workingDir);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/platform/ImageList.h"
+#include "app/platform/MsgBox.h"
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
 
@@ -298,7 +299,7 @@ void ListItemsModel::ScheduleSort() {
     sortScheduled_ = true;
     // Sorting waits for the event loop: a scan adds all its rows first and they are then
     // put in order once, not once per row.
-    QTimer::singleShot(0, this, [this] { SortNow(); });
+    QTimer::singleShot(0, this, [this] { RunEventHandler([this] { SortNow(); }); });
 }
 
 bool ListItemsModel::Before(std::string_view naturalA, uint32_t a, std::string_view naturalB,
@@ -346,12 +347,13 @@ void ListItemsModel::SortNow() {
     };
     if (std::is_sorted(items.begin(), items.end(), before)) return;
 
+    // Made before the views are told, so that running out of memory leaves them as they were.
+    std::vector<int> rowOf(entries_.size(), -1);
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     QModelIndexList persistent = persistentIndexList();
     SortByChunks(items.begin(), items.end(), 0, keyOf, before);
     for (size_t row = 0; row < items.size(); ++row) order_[row] = items[row].slot;
     items = {};
-    std::vector<int> rowOf(entries_.size(), -1);
     for (size_t row = 0; row < order_.size(); ++row) rowOf[order_[row]] = static_cast<int>(row);
     QModelIndexList moved;
     moved.reserve(persistent.size());

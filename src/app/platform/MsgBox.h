@@ -30,7 +30,20 @@ class RuntimeError;
 void ReportRuntimeError(const RuntimeError& error);
 
 // Runs an event handler so that no failure escapes into the event loop: whatever it does not
-// handle itself is reported with ReportRuntimeError.
+// handle itself is reported with ReportRuntimeError. Should the report fail too, the program
+// ends through EndUnreported.
 void RunEventHandler(const std::function<void()>& handler);
+
+// Whether an event handler run through RunEventHandler has not yet returned.
+bool InEventHandler();
+
+// The exit status of a program that met a failure it could not even report.
+constexpr int kExitUnreported = 71;
+// Writes `what` to standard error and ends the program with kExitUnreported, allocating
+// nothing on the way.
+[[noreturn]] void EndUnreported(const char* what);
+// Has a failure that escapes every handler (or is thrown where Qt cannot pass it on) end the
+// program through EndUnreported rather than by a signal.
+void EndUnreportedOnTerminate();
 
 }  // namespace talvane
