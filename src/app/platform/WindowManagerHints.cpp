@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QWidget>
+#include <QWindow>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +11,22 @@
 #endif
 
 namespace talvane {
+
+bool OnWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
+void KeepFixedSizeWindowed(QWidget* window) {
+    QWindow* handle = window->windowHandle();
+    if (!handle || handle->property("talvaneKeptWindowed").toBool()) return;
+    handle->setProperty("talvaneKeptWindowed", true);
+    QObject::connect(handle, &QWindow::windowStateChanged, window, [window, handle] {
+        const Qt::WindowStates states = handle->windowStates();
+        if (!(states & (Qt::WindowMaximized | Qt::WindowFullScreen))) return;
+        if (window->minimumSize() != window->maximumSize()) return;
+        // Asked back at once, so the compositor answers both requests with one configure
+        // that leaves the window at its own size.
+        handle->setWindowStates(states & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
+    });
+}
 
 void TypeAsFixedToolWindow([[maybe_unused]] QWidget* window) {
 #if QT_CONFIG(xcb)

@@ -5,6 +5,16 @@ class QWidget;
 
 namespace talvane {
 
+// Whether the program is a native Wayland client, where the toolkit draws the frames (unless
+// the compositor offers to) and the compositor alone places windows and gives the keyboard.
+bool OnWayland();
+
+// Keeps `window`, once it has a native window, out of the maximised and full-screen states
+// while its size is fixed: a decoration that offers them regardless, or a compositor, may
+// ask for them, and a Wayland compositor ends a client whose window does not then take the
+// size it was given.
+void KeepFixedSizeWindowed(QWidget* window);
+
 // Types `window`, a fixed-size tool window about to be mapped, so that an X11 window manager
 // frames it with a close box only. Does nothing elsewhere (Wayland, offscreen).
 void TypeAsFixedToolWindow(QWidget* window);
