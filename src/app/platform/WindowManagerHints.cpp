@@ -14,18 +14,50 @@ namespace talvane {
 
 bool OnWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 
+namespace {
+// Lets a fixed-size window take the size a compositor gives it in a maximised or full-screen
+// state, and fixes it again once it is back at its own size: a Wayland compositor ends a
+// client whose maximised window keeps its own size.
+class WindowedKeeper : public QObject {
+public:
+    WindowedKeeper(QWidget* window, QWindow* handle) : QObject(window), w_(window), h_(handle) {
+        connect(handle, &QWindow::windowStateChanged, this, [this] { StateChanged(); });
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize && relaxed_ && !Enlarged() && w_->size() == fixed_) {
+            relaxed_ = false;
+            w_->setFixedSize(fixed_);
+        }
+        return false;
+    }
+
+private:
+    bool Enlarged() const {
+        return bool(h_->windowStates() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+    }
+    void StateChanged() {
+        if (relaxed_ || !Enlarged() || w_->minimumSize() != w_->maximumSize()) return;
+        relaxed_ = true;
+        fixed_ = w_->size();
+        w_->setMinimumSize(0, 0);
+        w_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+
+    QWidget* w_;
+    QWindow* h_;
+    QSize fixed_;
+    bool relaxed_ = false;
+};
+}  // namespace
+
 void KeepFixedSizeWindowed(QWidget* window) {
     QWindow* handle = window->windowHandle();
-    if (!handle || handle->property("talvaneKeptWindowed").toBool()) return;
-    handle->setProperty("talvaneKeptWindowed", true);
-    QObject::connect(handle, &QWindow::windowStateChanged, window, [window, handle] {
-        const Qt::WindowStates states = handle->windowStates();
-        if (!(states & (Qt::WindowMaximized | Qt::WindowFullScreen))) return;
-        if (window->minimumSize() != window->maximumSize()) return;
-        // Asked back at once, so the compositor answers both requests with one configure
-        // that leaves the window at its own size.
-        handle->setWindowStates(states & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
-    });
+    if (!handle || window->property("talvaneKeptWindowed").toBool()) return;
+    window->setProperty("talvaneKeptWindowed", true);
+    new WindowedKeeper(window, handle);
 }
 
 void TypeAsFixedToolWindow([[maybe_unused]] QWidget* window) {

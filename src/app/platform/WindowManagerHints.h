@@ -9,10 +9,9 @@ namespace talvane {
 // the compositor offers to) and the compositor alone places windows and gives the keyboard.
 bool OnWayland();
 
-// Keeps `window`, once it has a native window, out of the maximised and full-screen states
-// while its size is fixed: a decoration that offers them regardless, or a compositor, may
-// ask for them, and a Wayland compositor ends a client whose window does not then take the
-// size it was given.
+// Lets `window`, once it has a native window, take a maximised or full-screen state that its
+// frame or the compositor asks for while its size is fixed, and fixes its size again when it
+// is back: a Wayland compositor ends a client whose window does not take the size given.
 void KeepFixedSizeWindowed(QWidget* window);
 
 // Types `window`, a fixed-size tool window about to be mapped, so that an X11 window manager
