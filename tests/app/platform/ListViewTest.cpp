@@ -418,8 +418,10 @@ TEST_F(ListViewTest, ALongNameUnderALargeIconEndsInAnEllipsisOnTheLastLineThatFi
         QStringLiteral("A banner with a name so long that it runs over many lines under its icon");
     AddBanner("/f/long", name);
     list->SetView(lvwIcon);
+    QCoreApplication::processEvents();
     QAbstractItemView* view = list->ActiveView();
     view->setStyle(&recorder);
+    QCoreApplication::processEvents();
     view->viewport()->repaint();
     view->setStyle(nullptr);
     ASSERT_FALSE(recorder.text.isEmpty());
