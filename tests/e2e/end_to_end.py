@@ -317,6 +317,31 @@ class Scenario:
 
         wait_for("the list to end 2 px above the status bar", lambda: gap() == 2)
 
+    def preview_centred_with_its_frame(self):
+        """The preview, frame and caption included, is centred on the 1024 x 768 screen."""
+        measured = []
+
+        def outer():
+            placed = self.ui.x_window("Banner Preview")
+            if placed is None or placed[1] == (0, 0, 0, 0):
+                return None
+            (x, y, width, height), (left, right, top, bottom) = placed
+            return x - left, y - top, width + left + right, height + top + bottom
+
+        def centred():
+            measured.append(outer())
+            if not measured[-1]:
+                return False
+            x, y, width, height = measured[-1]
+            return abs(x - (1024 - width) // 2) <= 1 and abs(y - (768 - height) // 2) <= 1
+
+        try:
+            wait_for("the preview to be centred with its frame", centred)
+        except Failure:
+            raise Failure(f"the preview's outer window is {measured[-1]} (x, y, width, height), "
+                          "not centred on the screen within 1 px")
+        print(f"    preview outer window {measured[-1]}")
+
     def preview_has_a_close_box_only(self):
         """The preview is a fixed tool window: it can be moved and closed, not minimised,
         maximised or resized."""
@@ -558,7 +583,8 @@ def fake_opener(root):
 def steps_of(scenario, session):
     if session == "openbox":
         return [scenario.start_up_and_browse, scenario.frame_within_the_screen_share,
-                scenario.preview_has_a_close_box_only, scenario.click_shows_path_and_preview, scenario.rename_with_f2,
+                scenario.preview_centred_with_its_frame, scenario.preview_has_a_close_box_only,
+                scenario.click_shows_path_and_preview, scenario.rename_with_f2,
                 scenario.delete_answering_yes, scenario.exit_from_menu]
     if session == "wayland":
         return [scenario.listed_from_the_command_line, scenario.preview_offers_only_a_close_box,

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -154,6 +155,9 @@ void Form::Show(Form* owner) {
         shownBefore_ = true;
         Centre();
         FitToFrame();
+        // A window that is not activated when shown (the preview) may hear of nothing once
+        // the window manager has framed it: it looks again for a while.
+        if (!fittedToFrame_) LookForFrame(40);
     }
 }
 
@@ -182,6 +186,13 @@ void Form::FitToFrame() {
     if (client != size()) resize(client);
     // Centred again, now that the outer size is known.
     Centre();
+}
+
+void Form::LookForFrame(int times) {
+    QTimer::singleShot(50, this, [this, times] {
+        FitToFrame();
+        if (!fittedToFrame_ && times > 1 && isVisible()) LookForFrame(times - 1);
+    });
 }
 
 bool Form::event(QEvent* event) {

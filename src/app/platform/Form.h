@@ -74,6 +74,8 @@ private:
     void ForwardKey(QKeyEvent* event);
     void Centre();
     void FitToFrame();
+    // Tries FitToFrame again every 50 ms, `times` times at most.
+    void LookForFrame(int times);
 
     QWidget* client_;
     QWidget* caption_ = nullptr;
