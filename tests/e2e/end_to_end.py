@@ -519,6 +519,8 @@ class Scenario:
         self.ui.wait_window("Banner Preview")
         ui.pump(1.0)
         shown = self.panel("Path")
+        holder = "the preview" if self.ui.is_active("Banner Preview") else "the main window"
+        print(f"    the keyboard is with {holder}")
         self.ui.key("Right")
         wait_for("the Right key to move to the next entry",
                  lambda: self.panel("Path") not in ("", shown))
