@@ -204,24 +204,26 @@ bool Form::event(QEvent* event) {
     return handled;
 }
 
-void Form::keyPressEvent(QKeyEvent* event) { ForwardKey(event); }
-void Form::keyReleaseEvent(QKeyEvent* event) { ForwardKey(event); }
+void Form::keyPressEvent(QKeyEvent* event) {
+    if (!ForwardKey(event)) QWidget::keyPressEvent(event);
+}
+void Form::keyReleaseEvent(QKeyEvent* event) {
+    if (!ForwardKey(event)) QWidget::keyReleaseEvent(event);
+}
 
-void Form::ForwardKey(QKeyEvent* event) {
+bool Form::ForwardKey(QKeyEvent* event) {
     // A Wayland compositor gives the keyboard to each window it maps, and a program cannot
     // take it back: keys that reach an owned tool window go on to its owner, where they would
     // have gone (its menus' shortcuts, else its focused control).
     QWidget* owner = parentWidget();
-    if (!OnWayland() || borderStyle_ != vbFixedToolWindow || !owner || !owner->isVisible()) {
-        event->ignore();
-        return;
-    }
+    if (!OnWayland() || borderStyle_ != vbFixedToolWindow || !owner || !owner->isVisible())
+        return false;
     if (event->type() == QEvent::KeyPress) {
         const QKeySequence pressed(event->keyCombination());
         for (QAction* action : owner->findChildren<QAction*>()) {
             if (action->isEnabled() && action->shortcuts().contains(pressed)) {
                 action->trigger();
-                return;
+                return true;
             }
         }
     }
@@ -229,6 +231,7 @@ void Form::ForwardKey(QKeyEvent* event) {
     QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(),
                    event->isAutoRepeat(), ushort(event->count()));
     QCoreApplication::sendEvent(target, &copy);
+    return true;
 }
 
 void Form::Hide() { hide(); }

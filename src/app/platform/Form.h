@@ -71,7 +71,8 @@ private:
     template <class F>
     friend class FormSlot;
     void ClientResized();
-    void ForwardKey(QKeyEvent* event);
+    // Whether the key went on to the owner.
+    bool ForwardKey(QKeyEvent* event);
     void Centre();
     void FitToFrame();
     // Tries FitToFrame again every 50 ms, `times` times at most.
