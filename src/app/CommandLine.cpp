@@ -1,12 +1,29 @@
 #include "app/CommandLine.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 namespace talvane {
+
+namespace {
+// The options Qt's application objects take out of the command line themselves.
+bool IsQtOption(const QString& name) {
+    static const QStringList known = {// QGuiApplication
+                                      "platform", "platformpluginpath", "platformtheme", "plugin",
+                                      "qwindowgeometry", "qwindowicon", "qwindowtitle", "reverse",
+                                      "session", "qmljsdebugger", "nograb", "dograb", "testability",
+                                      // the X11 platform
+                                      "display", "geometry", "name", "title", "visual", "ncols",
+                                      "cmap", "sync",
+                                      // QApplication
+                                      "style", "stylesheet", "widgetcount"};
+    return known.contains(name);
+}
+}  // namespace
 
 void DescribeCommandLine(QCommandLineParser& parser) {
     parser.setApplicationDescription(QCoreApplication::translate(
@@ -39,6 +56,15 @@ void AnswerHelpOrVersion(int argc, char** argv) {
         std::exit(EXIT_SUCCESS);
     }
     if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+    // An option that neither this program nor Qt knows is refused here too: without a
+    // display the application object could not even be made to refuse it.
+    for (const QString& name : parser.unknownOptionNames()) {
+        if (IsQtOption(name)) continue;
+        std::fputs(qPrintable(QStringLiteral("%1: Unknown option '%2'.\n")
+                                  .arg(QFileInfo(arguments.value(0)).fileName(), name)),
+                   stderr);
+        std::exit(EXIT_FAILURE);
+    }
 }
 
 std::vector<std::string> ArgumentBytes(int argc, char** argv) {

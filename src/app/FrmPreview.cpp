@@ -14,7 +14,7 @@ FrmPreview::FrmPreview() : Form(vbFixedToolWindow), imgBanner(new ImageControl(C
     setPalette(ground);
     setAutoFillBackground(true);
     // A fixed client area of 1470 x 600 twips.
-    setFixedSize(TwipsToPixels(1470), TwipsToPixels(600));
+    SetFixedClientSize(QSize(TwipsToPixels(1470), TwipsToPixels(600)));
 
     imgBanner->setGeometry(TwipsToPixels(480), TwipsToPixels(120), TwipsToPixels(540),
                            TwipsToPixels(360));

@@ -1,7 +1,7 @@
 """A private desktop for driving Talvane as a user does.
 
 Starts a virtual X server, a session bus and the accessibility bus, and on request a window
-manager (openbox) or a Wayland compositor (weston, nested in the X server), runs the program
+manager (openbox) or a Wayland compositor (weston's desktop, nested in the X server), runs the program
 on them, and gives the test a user's hands (xdotool: pointer and keyboard) and eyes (AT-SPI
 for what the windows say, a screen grab for what they show). Nothing here reaches the
 user's own session: every server is private and is stopped at the end.
@@ -173,7 +173,7 @@ class Desktop:
                 "xprop", "-root", "_NET_SUPPORTING_WM_CHECK"))
         elif self.session == "wayland":
             # The pixman renderer needs no OpenGL driver; weston's own idle lock stays off.
-            self._spawn(["weston", "--backend=x11-backend.so", "--shell=kiosk-shell.so",
+            self._spawn(["weston", "--backend=x11-backend.so", "--shell=desktop-shell.so",
                          f"--socket={WAYLAND_SOCKET}", "--use-pixman", "--idle-time=0",
                          "--width=" + self.screen_size.split("x")[0],
                          "--height=" + self.screen_size.split("x")[1]])
@@ -333,6 +333,10 @@ class Desktop:
         subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=20)
 
     def click(self, x, y, count=1):
+        if self.session == "wayland":
+            # weston's pointer follows a jump across its window only after a first motion.
+            self.xdotool("mousemove", str(x + 5), str(y + 5))
+            pump(0.2)
         self.xdotool("mousemove", str(x), str(y), "click", "--repeat", str(count),
                      "--delay", "80", "1")
 

@@ -11,8 +11,10 @@ With --openbox the same program runs under a window manager on a 1024 x 768 scre
 frame must come within the main window's share of the screen, the preview must have a close
 box only, and a shorter scenario (browse, click, F2 rename, Del answered Yes, Exit) must hold
 there too. With --wayland it
-runs as a native Wayland client of weston, started on a folder given on its command line:
-entries and panels, a click, and File > Exit, chosen through the accessibility bus.
+runs as a native Wayland client of weston's desktop, started on a folder given on its command
+line: the preview's caption, a click and an F2 rename from the keyboard, the Delete question's
+maximise button, the preview closed with its close box and shown again with the keyboard left
+in the list, and File > Exit, chosen through the accessibility bus.
 
 Usage: end_to_end.py [--openbox | --wayland] PATH_TO_TALVANE
 Exits 0 when everything held, 1 on a failure, 77 when the machine cannot run a desktop.
@@ -315,6 +317,31 @@ class Scenario:
 
         wait_for("the list to end 2 px above the status bar", lambda: gap() == 2)
 
+    def preview_centred_with_its_frame(self):
+        """The preview, frame and caption included, is centred on the 1024 x 768 screen."""
+        measured = []
+
+        def outer():
+            placed = self.ui.x_window("Banner Preview")
+            if placed is None or placed[1] == (0, 0, 0, 0):
+                return None
+            (x, y, width, height), (left, right, top, bottom) = placed
+            return x - left, y - top, width + left + right, height + top + bottom
+
+        def centred():
+            measured.append(outer())
+            if not measured[-1]:
+                return False
+            x, y, width, height = measured[-1]
+            return abs(x - (1024 - width) // 2) <= 1 and abs(y - (768 - height) // 2) <= 1
+
+        try:
+            wait_for("the preview to be centred with its frame", centred)
+        except Failure:
+            raise Failure(f"the preview's outer window is {measured[-1]} (x, y, width, height), "
+                          "not centred on the screen within 1 px")
+        print(f"    preview outer window {measured[-1]}")
+
     def preview_has_a_close_box_only(self):
         """The preview is a fixed tool window: it can be moved and closed, not minimised,
         maximised or resized."""
@@ -334,14 +361,169 @@ class Scenario:
         if self.ui.window("Banner Preview") is None:
             raise Failure("the preview window is not shown")
 
-    def click_through_the_compositor(self):
-        # The kiosk shell puts the main window at the output's corner; within the window the
-        # accessibility bus knows where each entry is.
-        box = self.entry("Alpha").get_extents(ui.atspi().CoordType.WINDOW)
-        x, y = self.ui.compositor_origin()
-        self.ui.click(x + box.x + box.width // 2, y + box.y + box.height // 2)
+    # weston places windows where it likes and tells no one: they are found on the screen.
+    # The preview starts empty, a black client area of 98 x 40; Alpha's small icon is 12 x 8,
+    # its top half red and its bottom half blue.
+
+    def _find_on_screen(self, what, fits):
+        width, height, rgb = self.ui.screen()
+
+        def pixel(x, y):
+            if 0 <= x < width and 0 <= y < height:
+                at = 3 * (y * width + x)
+                return tuple(rgb[at:at + 3])
+            return None
+
+        for y in range(height):
+            for x in range(width):
+                if fits(pixel, x, y):
+                    return x, y
+        raise Failure(f"{what} is nowhere on the screen")
+
+    def _locate_windows(self):
+        black = (0, 0, 0)
+
+        def preview(pixel, x, y):
+            return (pixel(x, y) == black and pixel(x - 1, y) != black and pixel(x, y - 1) != black
+                    and all(pixel(x + i, y) == black for i in range(98))
+                    and all(pixel(x, y + j) == black for j in range(40))
+                    and pixel(x + 98, y) != black and pixel(x, y + 40) != black)
+
+        top, bottom = COLOURS["Alpha"]
+
+        def icon(pixel, x, y):
+            return (pixel(x, y) == top and pixel(x - 1, y) != top and pixel(x, y - 1) != top
+                    and all(pixel(x + i, y + j) == (top if j < 4 else bottom)
+                            for i in range(12) for j in range(8)))
+
+        self.preview_at = self._find_on_screen("the empty preview", preview)
+        self.alpha_at = self._find_on_screen("Alpha's icon", icon)
+
+    def preview_offers_only_a_close_box(self):
+        """The fixed tool window has a caption with a close box, no minimise or maximise."""
+        wait_for("the preview to be painted", lambda: self.ui.window("Banner Preview"))
+        ui.pump(1.0)
+        self._locate_windows()
+        preview = self.ui.window("Banner Preview")
+        buttons = [n.get_name() for n in find_all(preview, lambda n: role(n) == "push button")]
+        if buttons != ["Close"]:
+            raise Failure(f"the preview's caption offers the buttons {buttons}, not Close alone")
+        print(f"    preview client at {self.preview_at}, Alpha's icon at {self.alpha_at}")
+
+    def keys_reach_the_list_after_a_click(self):
+        """A click on the list gives the main window the keyboard: F2, a name and Return
+        rename the file."""
+        self.ui.click(self.alpha_at[0] + 6, self.alpha_at[1] + 4)
         wait_for("the path panel to show Alpha's path",
                  lambda: self.panel("Path") == self.path("Alpha.bmp"))
+        self.expect_preview_on_screen("Alpha")
+        wait_for("the main window to take the keyboard", lambda: self.ui.is_active("Talvane"))
+        self.ui.key("F2")
+        ui.pump(0.5)
+        self.ui.type("Renamed One")
+        self.ui.key("Return")
+        wait_for("Alpha.bmp to be renamed on disk",
+                 lambda: os.path.exists(self.path("Renamed One.bmp")))
+        self.expect_entries(["Renamed One", "Beta", "Gamma Ray"], "after the rename")
+
+    def expect_preview_on_screen(self, stem):
+        x, y = self.preview_at
+        want = COLOURS[stem]
+
+        def shown():
+            width, _, rgb = self.ui.screen()
+
+            def pixel(px, py):
+                at = 3 * (py * width + px)
+                return tuple(rgb[at:at + 3])
+            # The picture lies at (32, 8) in the client area, 36 x 24.
+            return (pixel(x + 50, y + 14), pixel(x + 50, y + 26)) == want
+        wait_for(f"the preview to show {stem}", shown, timeout=5)
+
+    def message_box_survives_its_maximise_button(self):
+        """The Delete question's frame, drawn by Qt, offers maximise: the box takes the
+        screen and comes back, and the program goes on."""
+        self.ui.click(self.alpha_at[0] + 6, self.alpha_at[1] + 4)
+        wait_for("the main window to take the keyboard", lambda: self.ui.is_active("Talvane"))
+        before = self.ui.screen()
+        self.ui.key("Delete")
+        self.confirm_box()
+        ui.pump(0.5)
+        left, top, right, bottom = self._changed_band(before)
+        print(f"    message box at {left},{top} to {right},{bottom}")
+        # Qt's frame: a 30-pixel title bar whose buttons are 18 pixels wide, 5 apart and 8 from
+        # the right edge: close, maximise, minimise.
+        self.ui.click(right - 40, top + 15)
+        ui.pump(1.5)
+        self._still_running("maximising the message box")
+        _, big_top, big_right, _ = self._changed_band(before)
+        if big_right - big_top < right - top:
+            raise Failure("the message box did not take the size it was given")
+        self.ui.click(big_right - 40, big_top + 15)
+        ui.pump(1.5)
+        self._still_running("restoring the message box")
+        if self._changed_band(before) != (left, top, right, bottom):
+            raise Failure("the message box did not come back at its own size")
+        self.ui.wait_window("Confirm Deletion")
+        self.ui.key("Escape")
+        self.ui.wait_window_gone("Confirm Deletion")
+        if not os.path.exists(self.path("Renamed One.bmp")):
+            raise Failure("answering the question with Escape deleted the file")
+
+    def _changed_band(self, before):
+        """The widest rectangle of the screen that differs from `before`."""
+        width, height, rgb = self.ui.screen()
+        old = before[2]
+        rows = []
+        for y in range(height):
+            row = slice(3 * y * width, 3 * (y + 1) * width)
+            a, b = memoryview(rgb)[row], memoryview(old)[row]
+            run, best, start = 0, (0, 0), 0
+            for x in range(width):
+                if a[3 * x:3 * x + 3] != b[3 * x:3 * x + 3]:
+                    if run == 0:
+                        start = x
+                    run += 1
+                    if run > best[1] - best[0]:
+                        best = (start, start + run)
+                else:
+                    run = 0
+            if best[1] - best[0] >= 300:
+                rows.append((y, best))
+        if not rows:
+            raise Failure("nothing new on the screen")
+        return (min(b[0] for _, b in rows), rows[0][0], max(b[1] for _, b in rows),
+                rows[-1][0] + 1)
+
+    def _still_running(self, what):
+        if self.ui.program.poll() is not None:
+            raise Failure(f"the program ended ({self.ui.program.returncode}) on {what}")
+
+    def preview_shown_again_leaves_the_keyboard_in_the_list(self):
+        """The close box closes the preview; View > Preview shows it again, and the arrow
+        keys still move through the list."""
+        preview = self.ui.window("Banner Preview")
+        close = find(preview, lambda n: role(n) == "push button" and n.get_name() == "Close")
+        picture = find(preview, lambda n: n.get_name() == "Banner")
+        window = ui.atspi().CoordType.WINDOW
+        box, origin = close.get_extents(window), picture.get_extents(window)
+        x = self.preview_at[0] - (origin.x - 32) + box.x + box.width // 2
+        y = self.preview_at[1] - (origin.y - 8) + box.y + box.height // 2
+        self.ui.click(x, y)
+        self.ui.wait_window_gone("Banner Preview")
+        self._still_running("closing the preview")
+        menu_bar = find(self.main(), lambda n: role(n) == "menu bar")
+        item = find(menu_bar, lambda n: role(n) == "menu item" and n.get_name() == "Preview",
+                    depth=3)
+        ui.atspi().Action.do_action(item, 0)
+        self.ui.wait_window("Banner Preview")
+        ui.pump(1.0)
+        shown = self.panel("Path")
+        holder = "the preview" if self.ui.is_active("Banner Preview") else "the main window"
+        print(f"    the keyboard is with {holder}")
+        self.ui.key("Right")
+        wait_for("the Right key to move to the next entry",
+                 lambda: self.panel("Path") not in ("", shown))
 
     def exit_by_accessible_action(self):
         menu_bar = find(self.main(), lambda n: role(n) == "menu bar")
@@ -403,10 +585,14 @@ def fake_opener(root):
 def steps_of(scenario, session):
     if session == "openbox":
         return [scenario.start_up_and_browse, scenario.frame_within_the_screen_share,
-                scenario.preview_has_a_close_box_only, scenario.click_shows_path_and_preview, scenario.rename_with_f2,
+                scenario.preview_centred_with_its_frame, scenario.preview_has_a_close_box_only,
+                scenario.click_shows_path_and_preview, scenario.rename_with_f2,
                 scenario.delete_answering_yes, scenario.exit_from_menu]
     if session == "wayland":
-        return [scenario.listed_from_the_command_line, scenario.click_through_the_compositor,
+        return [scenario.listed_from_the_command_line, scenario.preview_offers_only_a_close_box,
+                scenario.keys_reach_the_list_after_a_click,
+                scenario.message_box_survives_its_maximise_button,
+                scenario.preview_shown_again_leaves_the_keyboard_in_the_list,
                 scenario.exit_by_accessible_action]
     return [scenario.start_up_and_browse, scenario.roles_for_screen_readers,
             scenario.click_shows_path_and_preview, scenario.rename_with_f2, scenario.delete_answering_no, scenario.delete_answering_yes,

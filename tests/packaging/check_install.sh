@@ -80,7 +80,8 @@ else
 fi
 
 # ---- The command line ------------------------------------------------------------------
-# --help and --version answer without a display, as in other Qt programs.
+# --help and --version answer without a display, as in other Qt programs; an unknown option
+# is refused without one.
 if [ -x "$prefix/bin/talvane" ]; then
   no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ASAN_OPTIONS=detect_leaks=0)
   if ! out=$("${no_display[@]}" "$prefix/bin/talvane" --version 2>&1) || [ "$out" != "Talvane $version" ]; then
@@ -89,6 +90,11 @@ if [ -x "$prefix/bin/talvane" ]; then
   if ! out=$("${no_display[@]}" "$prefix/bin/talvane" --help 2>&1) ||
     ! grep -q '^Usage: .*talvane \[options\] \[folder\]' <<<"$out"; then
     fail "talvane --help with no display does not show its usage: $out"
+  fi
+  out=$("${no_display[@]}" "$prefix/bin/talvane" --bogus 2>&1)
+  code=$?
+  if [ "$code" != 1 ] || [ "$out" != "talvane: Unknown option 'bogus'." ]; then
+    fail "talvane --bogus with no display ends with $code, saying '$out'"
   fi
 fi
 

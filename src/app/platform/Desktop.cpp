@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/platform/MsgBox.h"
+#include "app/platform/WindowManagerHints.h"
 
 namespace talvane {
 
@@ -116,6 +117,9 @@ int Desktop::MessageBox(QWidget* owner, const QString& prompt, int style, const 
     } else {
         box.setDefaultButton(box.addButton(QMessageBox::Ok));
     }
+    // Its frame may offer to maximise it: it stays at its own size.
+    box.winId();
+    KeepFixedSizeWindowed(&box);
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
         case QMessageBox::Yes:

@@ -1,10 +1,17 @@
 #include "app/platform/Form.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <vector>
@@ -57,11 +64,55 @@ private:
 
 namespace {
 Qt::WindowFlags FlagsOf(BorderStyle style) {
-    if (style == vbFixedToolWindow)
+    if (style == vbFixedToolWindow) {
+        // The frame Qt draws on Wayland offers minimise and maximise to every window; such
+        // a window gets a caption of its own instead (ToolCaption). (Qt drops the frameless
+        // hint beside any hint for the frame.)
+        if (OnWayland()) return Qt::Tool | Qt::FramelessWindowHint;
         return Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    }
     return Qt::Window;
 }
 }  // namespace
+
+// The caption of a fixed tool window that draws its own: the title and a close box, and
+// a drag on it moves the window.
+class ToolCaption : public QWidget {
+public:
+    explicit ToolCaption(Form* form) : QWidget(form), close_(new QToolButton(this)) {
+        // The desktop's colours, not those of the window's ground.
+        QPalette colours = palette();
+        for (QPalette::ColorRole role :
+             {QPalette::Window, QPalette::WindowText, QPalette::Button, QPalette::ButtonText})
+            colours.setColor(role, QApplication::palette().color(role));
+        setPalette(colours);
+        setAutoFillBackground(true);
+        setFixedHeight(fontMetrics().height() + 4);
+        close_->setAutoRaise(true);
+        close_->setFocusPolicy(Qt::NoFocus);
+        close_->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton, nullptr, this));
+        close_->setAccessibleName(QStringLiteral("Close"));
+        close_->setFixedSize(height() - 2, height() - 2);
+        QObject::connect(close_, &QToolButton::clicked, form, &QWidget::close);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { close_->move(width() - close_->width() - 1, 1); }
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect room(3, 0, close_->x() - 6, height());
+        painter.drawText(
+            room, Qt::AlignLeft | Qt::AlignVCenter,
+            fontMetrics().elidedText(window()->windowTitle(), Qt::ElideRight, room.width()));
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && window()->windowHandle())
+            window()->windowHandle()->startSystemMove();
+    }
+
+private:
+    QToolButton* close_;
+};
 
 Form::Form(BorderStyle borderStyle)
     : QWidget(nullptr, FlagsOf(borderStyle)),
@@ -72,8 +123,15 @@ Form::Form(BorderStyle borderStyle)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    if (borderStyle == vbFixedToolWindow && (windowFlags() & Qt::FramelessWindowHint))
+        layout->addWidget(caption_ = new ToolCaption(this));
     layout->addWidget(client_);
     gForms.push_back(this);
+}
+
+void Form::SetFixedClientSize(QSize size) {
+    client_->setFixedSize(size);
+    setFixedSize(size + QSize(0, caption_ ? caption_->height() : 0));
 }
 
 Form::~Form() { std::erase(gForms, this); }
@@ -84,12 +142,22 @@ void Form::Show(Form* owner) {
     if (owner && parentWidget() != owner) setParent(owner, windowFlags());
     // After the owner is set, which has Qt write the window's type again.
     if (borderStyle_ == vbFixedToolWindow && !isVisible()) TypeAsFixedToolWindow(this);
+    if (OnWayland() && parentWidget() && !isVisible()) {
+        // A Wayland compositor (weston) gives the keyboard of a window that is clicked to
+        // the last window it owns: the owner is left out of what the compositor is told.
+        create();
+        windowHandle()->setTransientParent(nullptr);
+    }
     show();
+    KeepFixedSizeWindowed(this);
     raise();
     if (!shownBefore_) {
         shownBefore_ = true;
         Centre();
         FitToFrame();
+        // A window that is not activated when shown (the preview) may hear of nothing once
+        // the window manager has framed it: it looks again for a while.
+        if (!fittedToFrame_) LookForFrame(40);
     }
 }
 
@@ -120,6 +188,13 @@ void Form::FitToFrame() {
     Centre();
 }
 
+void Form::LookForFrame(int times) {
+    QTimer::singleShot(50, this, [this, times] {
+        FitToFrame();
+        if (!fittedToFrame_ && times > 1 && isVisible()) LookForFrame(times - 1);
+    });
+}
+
 bool Form::event(QEvent* event) {
     const bool handled = QWidget::event(event);
     // A window manager moves or activates the window it has just framed.
@@ -127,6 +202,36 @@ bool Form::event(QEvent* event) {
     if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::WindowActivate)
         FitToFrame();
     return handled;
+}
+
+void Form::keyPressEvent(QKeyEvent* event) {
+    if (!ForwardKey(event)) QWidget::keyPressEvent(event);
+}
+void Form::keyReleaseEvent(QKeyEvent* event) {
+    if (!ForwardKey(event)) QWidget::keyReleaseEvent(event);
+}
+
+bool Form::ForwardKey(QKeyEvent* event) {
+    // A Wayland compositor gives the keyboard to each window it maps, and a program cannot
+    // take it back: keys that reach an owned tool window go on to its owner, where they would
+    // have gone (its menus' shortcuts, else its focused control).
+    QWidget* owner = parentWidget();
+    if (!OnWayland() || borderStyle_ != vbFixedToolWindow || !owner || !owner->isVisible())
+        return false;
+    if (event->type() == QEvent::KeyPress) {
+        const QKeySequence pressed(event->keyCombination());
+        for (QAction* action : owner->findChildren<QAction*>()) {
+            if (action->isEnabled() && action->shortcuts().contains(pressed)) {
+                action->trigger();
+                return true;
+            }
+        }
+    }
+    QWidget* target = owner->focusWidget() ? owner->focusWidget() : owner;
+    QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(),
+                   event->isAutoRepeat(), ushort(event->count()));
+    QCoreApplication::sendEvent(target, &copy);
+    return true;
 }
 
 void Form::Hide() { hide(); }

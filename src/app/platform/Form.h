@@ -48,6 +48,8 @@ public:
 
     // The area the controls live in.
     QWidget* Client() const { return client_; }
+    // Fixes the size of the client area, and the window's with it.
+    void SetFixedClientSize(QSize size);
 
     // The form's events; each default does nothing.
     virtual void Form_Load() {}
@@ -59,6 +61,8 @@ protected:
     // Lays out docked controls; runs before every Form_Resize.
     virtual void DockControls() {}
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
@@ -67,10 +71,15 @@ private:
     template <class F>
     friend class FormSlot;
     void ClientResized();
+    // Whether the key went on to the owner.
+    bool ForwardKey(QKeyEvent* event);
     void Centre();
     void FitToFrame();
+    // Tries FitToFrame again every 50 ms, `times` times at most.
+    void LookForFrame(int times);
 
     QWidget* client_;
+    QWidget* caption_ = nullptr;
     BorderStyle borderStyle_;
     bool shownBefore_ = false;
     // The outer size last set, in pixels (-1: not set); a window manager's frame is known

@@ -4,9 +4,13 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStaticText>
+#include <QTextLayout>
+#include <utility>
+#include <vector>
 
 #include "app/platform/ListItemsModel.h"
 #include "app/platform/OneLine.h"
+#include "app/platform/PictureControls.h"
 
 namespace talvane {
 
@@ -56,6 +60,7 @@ void PictureDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
             style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, opt.widget);
         }
     } else {
+        if (opt.decorationPosition == QStyleOptionViewItem::Top) FitUnderIcon(&opt, style);
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
         if (!picture.isNull())
             pictureArea =
@@ -64,10 +69,40 @@ void PictureDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     if (picture.isNull()) return;
     QRect target(QPoint(0, 0), pictureSize_);
     target.moveCenter(pictureArea.center());
-    painter->save();
-    painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter->drawImage(target, picture);
-    painter->restore();
+    DrawWholeBlocks(painter, target, picture);
+}
+
+void PictureDelegate::FitUnderIcon(QStyleOptionViewItem* opt, QStyle* style) {
+    if (opt->text.isEmpty()) return;
+    // The style wraps the text under a large icon and shows as much of a line that does not
+    // fit the entry's height as there is room for, cut through its letters. Only the lines
+    // that fit whole are handed over, the last one ending in an ellipsis.
+    const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, opt, opt->widget);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt->widget) + 1;
+    const int width = area.width() - 2 * margin;
+    if (width <= 0) return;
+    QTextLayout layout(opt->text, opt->font);
+    QTextOption wrapping;
+    wrapping.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(wrapping);
+    std::vector<std::pair<int, int>> lines;  // start, length
+    qreal height = 0;
+    int whole = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines.emplace_back(line.textStart(), line.textLength());
+        height += line.height();
+        if (height <= area.height()) ++whole;
+    }
+    layout.endLayout();
+    if (whole == 0 || whole == int(lines.size())) return;
+    QString fitted;
+    for (int i = 0; i + 1 < whole; ++i)
+        fitted += opt->text.mid(lines[i].first, lines[i].second).trimmed() + QChar::LineSeparator;
+    fitted += QFontMetrics(opt->font).elidedText(opt->text.mid(lines[whole - 1].first),
+                                                 Qt::ElideRight, width);
+    opt->text = fitted;
 }
 
 void PictureDelegate::DrawText(QPainter* painter, const QStyleOptionViewItem& opt,

@@ -41,6 +41,8 @@ public:
 private:
     void PrepareOption(QStyleOptionViewItem* option, const QModelIndex& index) const;
     void DrawText(QPainter* painter, const QStyleOptionViewItem& opt, const QRect& area) const;
+    // Cuts the text under a large icon to the lines that fit the entry whole.
+    static void FitUnderIcon(QStyleOptionViewItem* opt, QStyle* style);
     QSize pictureSize_;
     // Texts laid out for painting, by width and text: what the visible entries need and a
     // scroll's worth more.

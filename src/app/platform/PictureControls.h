@@ -5,7 +5,14 @@
 #include <QImage>
 #include <QWidget>
 
+class QPainter;
+
 namespace talvane {
+
+// Paints `picture` within `area` (in the painter's coordinates) as whole blocks of k x k
+// device pixels, k the largest that fits, centred: on a screen scaled by a fraction every
+// pixel of a tiny picture still comes out the same size.
+void DrawWholeBlocks(QPainter* painter, const QRectF& area, const QImage& picture);
 
 class PictureBox : public QWidget {
     Q_OBJECT

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QWidget>
+#include <QWindow>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +11,54 @@
 #endif
 
 namespace talvane {
+
+bool OnWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
+namespace {
+// Lets a fixed-size window take the size a compositor gives it in a maximised or full-screen
+// state, and fixes it again once it is back at its own size: a Wayland compositor ends a
+// client whose maximised window keeps its own size.
+class WindowedKeeper : public QObject {
+public:
+    WindowedKeeper(QWidget* window, QWindow* handle) : QObject(window), w_(window), h_(handle) {
+        connect(handle, &QWindow::windowStateChanged, this, [this] { StateChanged(); });
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize && relaxed_ && !Enlarged() && w_->size() == fixed_) {
+            relaxed_ = false;
+            w_->setFixedSize(fixed_);
+        }
+        return false;
+    }
+
+private:
+    bool Enlarged() const {
+        return bool(h_->windowStates() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+    }
+    void StateChanged() {
+        if (relaxed_ || !Enlarged() || w_->minimumSize() != w_->maximumSize()) return;
+        relaxed_ = true;
+        fixed_ = w_->size();
+        w_->setMinimumSize(0, 0);
+        w_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+
+    QWidget* w_;
+    QWindow* h_;
+    QSize fixed_;
+    bool relaxed_ = false;
+};
+}  // namespace
+
+void KeepFixedSizeWindowed(QWidget* window) {
+    QWindow* handle = window->windowHandle();
+    if (!handle || window->property("talvaneKeptWindowed").toBool()) return;
+    window->setProperty("talvaneKeptWindowed", true);
+    new WindowedKeeper(window, handle);
+}
 
 void TypeAsFixedToolWindow([[maybe_unused]] QWidget* window) {
 #if QT_CONFIG(xcb)

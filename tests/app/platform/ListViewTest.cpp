@@ -7,7 +7,9 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPaintEvent>
+#include <QProxyStyle>
 #include <QTest>
+#include <QTextLayout>
 #include <QTreeView>
 
 #include <random>
@@ -391,6 +393,55 @@ TEST_F(ListViewTest, ControlCharactersArePaintedOnOneLineInsideTheirEntryAndTheT
             EXPECT_GT(ink.width(), list->fontMetrics().horizontalAdvance("abcd"));
         }
     }
+}
+
+TEST_F(ListViewTest, ALongNameUnderALargeIconEndsInAnEllipsisOnTheLastLineThatFitsWhole) {
+    // What the style is handed to paint under the icon, and where.
+    struct Recorder : QProxyStyle {
+        QString text;
+        QRect area;
+        void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                         const QWidget* widget) const override {
+            if (auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option);
+                item && element == CE_ItemViewItem) {
+                auto* self = const_cast<Recorder*>(this);
+                self->text = item->text;
+                self->area = subElementRect(SE_ItemViewItemText, item, widget);
+            }
+            QProxyStyle::drawControl(element, option, painter, widget);
+        }
+    } recorder;
+    Bind();
+    window.resize(400, 300);
+    window.show();
+    const QString name =
+        QStringLiteral("A banner with a name so long that it runs over many lines under its icon");
+    AddBanner("/f/long", name);
+    list->SetView(lvwIcon);
+    QCoreApplication::processEvents();
+    QAbstractItemView* view = list->ActiveView();
+    view->setStyle(&recorder);
+    QCoreApplication::processEvents();
+    view->viewport()->repaint();
+    view->setStyle(nullptr);
+    ASSERT_FALSE(recorder.text.isEmpty());
+    EXPECT_TRUE(recorder.text.endsWith(QChar(0x2026))) << recorder.text.toStdString();
+    EXPECT_TRUE(name.startsWith(recorder.text.section(QChar::LineSeparator, 0, 0).trimmed()));
+    // Every line handed over fits the text area whole.
+    QTextLayout layout(recorder.text, view->font());
+    QTextOption wrapping;
+    wrapping.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(wrapping);
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    qreal height = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(recorder.area.width() - 2 * margin);
+        height += line.height();
+    }
+    layout.endLayout();
+    EXPECT_LE(height, recorder.area.height());
+    EXPECT_GE(layout.lineCount(), 2);
 }
 
 // The end of an in-place edit on a shown list, with real keys.
