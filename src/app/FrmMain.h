@@ -40,6 +40,11 @@ public:
     QAction* mnuPreview;
     QAction* mnuBar2;
     std::array<QAction*, 4> mnuLView;
+    // The list's context menu: the commands on one banner.
+    QMenu* mnuPopup;
+    QAction* mnuPopupOpen;
+    QAction* mnuPopupRename;
+    QAction* mnuPopupDelete;
 
     void Form_Load() override;
     void Form_Resize() override;
@@ -56,6 +61,7 @@ public:
     void lvwBanners_ItemClick(ListItem Item);
     void lvwBanners_DblClick();
     void lvwBanners_AfterLabelEdit(int16_t& Cancel, const QString& NewString);
+    void lvwBanners_ContextMenu(const QPoint& globalPos);
 
 protected:
     void DockControls() override;
@@ -66,6 +72,8 @@ private:
     void CreateControls();
     void CreateMenus();
     void EndLabelEditFirst();
+    // A command from a menu: an open edit ends first, then `handler` runs as an event.
+    void RunCommand(void (FrmMain::*handler)());
 };
 
 // The main window, loaded (hidden) when it is referred to while not loaded.

@@ -42,11 +42,12 @@ void FrmMain::CreateMenus() {
                           bool scans = false) {
         QAction* action = menu->addAction(caption);
         connect(action, &QAction::triggered, this, [this, handler, scans] {
-            EndLabelEditFirst();
-            if (scans)
+            if (scans) {
+                EndLabelEditFirst();
                 RunReportingScanFailure([&] { (this->*handler)(); });
-            else
-                RunEventHandler([&] { (this->*handler)(); });
+            } else {
+                RunCommand(handler);
+            }
         });
         return action;
     };
@@ -77,6 +78,16 @@ void FrmMain::CreateMenus() {
         });
         mnuLView[static_cast<size_t>(index)] = action;
     }
+    // What a right click, the Menu key or Shift+F10 offers on a banner: what a double
+    // click does, and the File menu's commands on it.
+    mnuPopup = new QMenu(this);
+    mnuPopupOpen = command(mnuPopup, QStringLiteral("&Open"), &FrmMain::lvwBanners_DblClick);
+    mnuPopup->setDefaultAction(mnuPopupOpen);
+    mnuPopup->addSeparator();
+    mnuPopupRename = command(mnuPopup, QStringLiteral("R&ename"), &FrmMain::mnuRename_Click);
+    mnuPopupDelete = command(mnuPopup, QStringLiteral("&Delete"), &FrmMain::mnuDelete_Click);
+    lvwBanners->ContextMenu = [this](const QPoint& at) { lvwBanners_ContextMenu(at); };
+
     // The shortcuts work wherever the focus is in this window.
     for (QAction* action : {mnuRefresh, mnuDelete}) {
         action->setShortcutContext(Qt::WindowShortcut);
@@ -90,6 +101,13 @@ void FrmMain::EndLabelEditFirst() {
     // elsewhere ends it, rather than while the command's own question is up.
     RunEventHandler([&] { lvwBanners->EndLabelEdit(); });
 }
+
+void FrmMain::RunCommand(void (FrmMain::*handler)()) {
+    EndLabelEditFirst();
+    RunEventHandler([&] { (this->*handler)(); });
+}
+
+void FrmMain::lvwBanners_ContextMenu(const QPoint& globalPos) { mnuPopup->popup(globalPos); }
 
 void FrmMain::mnuNew_Click() { LoadBanners(""); }
 

@@ -2,6 +2,7 @@
 
 #include "app/FrmMain.h"
 #include "app/FrmPreview.h"
+#include "app/platform/ListItemsModel.h"
 #include "app/platform/LoadPicture.h"
 #include "app/platform/MsgBox.h"
 #include "app/platform/Names.h"
@@ -73,15 +74,36 @@ void SetStatusText(const QString& text, int16_t panelIndex) {
     bar->Refresh();
 }
 
+namespace {
+
+// A screen reader names the preview for the banner it shows.
+void NamePreview(const std::string& key) {
+    QString name = QStringLiteral("Banner");
+    if (!key.empty()) {
+        // The entry's text, or the file's name where the entry has gone.
+        std::string_view file = BaseNameView(key);
+        name = DisplayName(file.substr(0, file.size() >= 4 ? file.size() - 4 : 0));
+        ListView& list = *frmMain().lvwBanners;
+        if (list.Model()->Find(key)) name = list.ListItems()(key).Text();
+    }
+    if (frmPreview().imgBanner->accessibleName() != name)
+        frmPreview().imgBanner->setAccessibleName(name);
+}
+
+}  // namespace
+
 void ShowPreview(const std::string& key) {
     if (key.empty()) {
         frmPreview().imgBanner->SetPicture(QImage());
+        NamePreview("");
         return;
     }
     try {
         frmPreview().imgBanner->SetPicture(frmMain().ilsMain->ListImages()(key).Picture());
+        NamePreview(key);
     } catch (const RuntimeError&) {
         frmPreview().imgBanner->SetPicture(QImage());
+        NamePreview("");
     }
 }
 

@@ -11,14 +11,12 @@ namespace talvane {
 
 namespace {
 
-// The file name an edited text stands for. A text the user left as the current name shows
-// keeps that name's own bytes, so a name that is not valid UTF-8 survives an edit that did
-// not change it; any other text is taken as UTF-8.
+// The file name an edited text stands for: what the user left of the current name keeps
+// that name's own bytes, so a name that is not valid UTF-8 keeps them through an edit.
 std::string EditedFileName(const QString& text, std::string_view currentName) {
-    std::string stem(currentName.size() >= 4 ? currentName.substr(0, currentName.size() - 4)
-                                             : currentName);
-    if (DisplayName(stem) != text) stem = NameFromText(text);
-    return stem + ".bmp";
+    std::string_view stem(currentName.size() >= 4 ? currentName.substr(0, currentName.size() - 4)
+                                                  : currentName);
+    return NameFromEditedText(text, stem) + ".bmp";
 }
 
 ListItem FindItem(ListView& list, const std::string& key) {

@@ -3,11 +3,16 @@
 #include <sys/stat.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 #include <filesystem>
+#include <fstream>
+#include <map>
 
 #include "app/CommandLine.h"
 #include "app/platform/MsgBox.h"
@@ -132,6 +137,58 @@ TEST_F(DropTest, ADroppedFolderIsListedAsBrowseWouldAndAnythingElseIsIgnored) {
     EXPECT_EQ(KeyOf("Moon"), odd + "/Moon.bmp");
     EXPECT_EQ(Panel(3), "1 Banners");
     EXPECT_EQ(desktop.folderTitles.size(), dialogs);
+}
+
+// Every file under `root`, with its bytes.
+std::map<std::string, QByteArray> FilesUnder(const std::string& root) {
+    std::map<std::string, QByteArray> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        if (!entry.is_directory()) files[entry.path()] = ReadFileBytes(entry.path());
+    return files;
+}
+
+// The real folder dialog, in a process whose home and settings folder are a temporary one
+// holding what an earlier dialog would have left: it neither reads that back nor writes.
+class FolderDialogTest : public ProgramTest {};
+
+TEST_F(FolderDialogTest, TheDialogReadsBackNoHistoryAndLeavesNoFileBehind) {
+    TempFolder home, chosen, earlier;
+    const std::string config = home / "config";
+    ASSERT_EQ(::mkdir(config.c_str(), 0700), 0);
+    const QByteArray url = QUrl::fromLocalFile(QString::fromStdString(earlier.Path())).toEncoded();
+    std::ofstream(config + "/QtProject.conf")
+        << "[FileDialog]\nhistory=" << url.constData() << "\nlastVisited=" << url.constData()
+        << "\nqtVersion=" << QT_VERSION_STR << "\nviewMode=Detail\n";
+    const auto before = FilesUnder(home.Path());
+    EXPECT_EQ(RunDisabledTest({"env", QString::fromStdString("HOME=" + home.Path()),
+                               QString::fromStdString("XDG_CONFIG_HOME=" + config),
+                               QString::fromStdString("EARLIER=" + earlier.Path())},
+                              "FolderDialogTest.DISABLED_OneSessionWithTheDialog", chosen.Path()),
+              0);
+    EXPECT_EQ(FilesUnder(home.Path()), before);
+}
+
+TEST_F(FolderDialogTest, DISABLED_OneSessionWithTheDialog) {
+    const QString chosen = qEnvironmentVariable("TALVANE_TEST_FOLDER");
+    const QString earlier = qEnvironmentVariable("EARLIER");
+    QString opened;
+    QStringList history;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            if (!dialog || !dialog->isVisible()) continue;
+            opened = dialog->directory().absolutePath();
+            history = dialog->history();
+            dialog->setDirectory(chosen);
+            static_cast<QDialog*>(dialog)->accept();
+        }
+    });
+    answer.start(20);
+    SetDesktop(nullptr);
+    EXPECT_EQ(TheDesktop().ChooseFolder(nullptr, QStringLiteral("Pick")), chosen.toStdString());
+    EXPECT_NE(opened, earlier);
+    EXPECT_FALSE(history.contains(earlier)) << history.join(' ').toStdString();
 }
 
 }  // namespace

@@ -274,6 +274,24 @@ TEST_F(MenusTest, EachViewItemChecksOnlyItselfAndSwitchesTheListKeepingItsSelect
     EXPECT_EQ(List().SelectedItem().Text(), "Bell");
 }
 
+TEST_F(MenusTest, ASwitchOfModeKeepsTheSelectedEntryInSight) {
+    for (int i = 0; i < 1500; ++i) folder_.WriteBanner("Flag " + std::to_string(i) + ".bmp", i);
+    StartWithBanners();
+    auto inSight = [this](const QString& text) {
+        Flush();
+        for (int y = 0; y < View()->viewport()->height(); y += 4)
+            for (int x = 0; x < View()->viewport()->width(); x += 16)
+                if (View()->indexAt(QPoint(x, y)).data().toString() == text) return true;
+        return false;
+    };
+    Click("Flag 700");
+    for (int mode : {0, 1, 2, 3, 0, 2, 1}) {
+        SCOPED_TRACE(mode);
+        ChooseMenu(Main().mnuLView[size_t(mode)]);
+        EXPECT_TRUE(inSight("Flag 700"));
+    }
+}
+
 TEST_F(MenusTest, DetailsShowsOneColumnHeadedBanners3000TwipsWideWhoseHeaderIgnoresClicks) {
     StartWithBanners();
     Click("Bell");

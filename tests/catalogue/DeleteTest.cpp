@@ -82,6 +82,27 @@ TEST_F(DeleteTest, AnsweringYesDeletesTheFileAndTheEntryDownToNone) {
     EXPECT_EQ(desktop.boxes.size(), 3u);  // the three questions, no error
 }
 
+TEST_F(DeleteTest, TheNextEntryOrThePreviousAtTheEndIsSelectedSoDelGoesOn) {
+    folder.WriteBanner("Comet.bmp", 4);
+    StartWith("Moon");  // Comet, Moon, Star, Sun
+    const QString clicked = Panel(2);
+    for (const char* next : {"Star", "Sun", "Comet"}) {
+        SCOPED_TRACE(next);
+        desktop.answers = {vbYes};
+        Press(Qt::Key_Delete);
+        EXPECT_EQ(List().SelectedItem().Text(), next);
+        EXPECT_EQ(View()->currentIndex().data().toString(), next);
+        // The list's own choice is no click: nothing is previewed, panel 2 stays.
+        EXPECT_TRUE(frmPreview().imgBanner->Picture().isNull());
+        EXPECT_EQ(Panel(2), clicked);
+    }
+    desktop.answers = {vbYes};
+    Press(Qt::Key_Delete);
+    EXPECT_TRUE(List().SelectedItem().IsNothing());
+    EXPECT_EQ(desktop.boxes.size(), 4u);
+    EXPECT_TRUE(folder.Names().empty());
+}
+
 TEST_F(DeleteTest, ABannerAlreadyDeletedOutsideIsReportedAndTakenOutOfTheList) {
     StartWith("Star");
     ::unlink((folder / "Star.bmp").c_str());

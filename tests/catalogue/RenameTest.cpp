@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QAbstractItemView>
+#include <QTest>
 
 #include "app/platform/ListItemsModel.h"
 #include "app/platform/RuntimeError.h"
@@ -195,6 +196,46 @@ TEST_F(RenameTest, ANameThatIsNotUtf8SurvivesAnUnchangedEditAndRenamesByteExact)
     EXPECT_FALSE(folder.Exists(latin));
     EXPECT_EQ(folder.Read("Caf\xC3\xA9.bmp"), BannerBytes(5));
     EXPECT_TRUE(desktop.boxes.empty());
+}
+
+TEST_F(RenameTest, APartialEditOfANameThatIsNotUtf8KeepsTheBytesItLeaves) {
+    folder.WriteBanner("caf\xE9.bmp", 5);
+    folder.WriteBanner("\xE9t\xE8.bmp", 6);
+    Start(folder.Path());
+    const QString mark(QChar::ReplacementCharacter);
+    // End, then " x": the unedited byte stays as it was on disk.
+    Click("caf" + mark);
+    Press(Qt::Key_F2);
+    ASSERT_NE(Editor(), nullptr);
+    Press(Qt::Key_End);
+    QTest::keyClicks(Editor(), " x");
+    Press(Qt::Key_Return);
+    EXPECT_EQ(folder.Read("caf\xE9 x.bmp"), BannerBytes(5));
+    // Between two such bytes, each keeps its own; what is shown is still the mark.
+    Click(mark + "t" + mark);
+    Press(Qt::Key_F2);
+    Press(Qt::Key_Home);
+    Press(Qt::Key_Right);
+    QTest::keyClicks(Editor(), "X");
+    Press(Qt::Key_Return);
+    EXPECT_EQ(folder.Read("\xE9Xt\xE8.bmp"), BannerBytes(6));
+    Click(mark + "Xt" + mark);
+    EXPECT_EQ(Panel(2), QString::fromStdString(folder.Path()) + "/" + mark + "Xt" + mark + ".bmp");
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
+TEST_F(RenameTest, ARenamedEntryStaysSelectedAndInSightWhereverItSorts) {
+    for (int i = 0; i < 400; ++i) folder.WriteBanner("Nebula " + std::to_string(i) + ".bmp", i);
+    Start(folder.Path());
+    for (const char* to : {"Zenith", "Aurora"}) {
+        SCOPED_TRACE(to);
+        Rename(QString(to) == "Zenith" ? "Moon" : "Zenith", to);
+        Flush();
+        ASSERT_EQ(List().SelectedItem().Text(), to);
+        const QRect shown = View()->visualRect(View()->currentIndex());
+        EXPECT_EQ(View()->currentIndex().data().toString(), to);
+        EXPECT_TRUE(View()->viewport()->rect().contains(shown.center())) << shown.y();
+    }
 }
 
 TEST_F(RenameTest, ANameFreedByADeletionHereOrOutsideTakesTheRenameWithItsOwnPicture) {

@@ -1,8 +1,15 @@
 // Clicking a banner: its picture three times enlarged, pixel-sharp, in the preview window,
 // and its full path in the status bar; what a closed preview window and a new scan do to both.
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QWindow>
 
 #include "support/ProgramFixture.h"
 
@@ -20,6 +27,34 @@ protected:
     }
     QString PathOf(const std::string& name) { return QString::fromStdString(folder / name); }
     static QImage Shown() { return frmPreview().imgBanner->Picture(); }
+    // A right click on `text`'s entry (or on no entry) the way the windowing system delivers
+    // it to the main window.
+    void RightClick(const QString& text) {
+        Flush();
+        QPoint at(View()->viewport()->width() - 2, View()->viewport()->height() - 2);
+        if (!text.isEmpty()) {
+            QModelIndex index;
+            for (int row = 0; row < View()->model()->rowCount(); ++row)
+                if (View()->model()->index(row, 0).data().toString() == text)
+                    index = View()->model()->index(row, 0);
+            ASSERT_TRUE(index.isValid()) << "no entry " << text.toStdString();
+            at = View()->visualRect(index).center();
+        }
+        ActivateMain();
+        QTest::mouseClick(Main().windowHandle(), Qt::RightButton, Qt::NoModifier,
+                          View()->viewport()->mapTo(&Main(), at));
+        Flush();
+    }
+    // The context menu that is up, if one is.
+    static QMenu* Popup() {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* menu = qobject_cast<QMenu*>(widget); menu && menu->isVisible()) return menu;
+        return nullptr;
+    }
+    static QString PreviewName() {
+        return QAccessible::queryAccessibleInterface(frmPreview().imgBanner)
+            ->text(QAccessible::Name);
+    }
 
     TempFolder folder;
 };
@@ -119,6 +154,63 @@ TEST_F(SelectionTest, AScanEmptiesThePreviewAndPanel2UntilTheNextClick) {
     Click("One");
     EXPECT_EQ(Shown(), BannerPicture(1));
     EXPECT_EQ(Panel(2), PathOf("One.bmp"));
+}
+
+TEST_F(SelectionTest, ARightClickSelectsAndPreviewsTheEntryWhoseMenuActsOnIt) {
+    StartWithThree();
+    Click("One");
+    RightClick("Two");
+    ASSERT_FALSE(List().SelectedItem().IsNothing());
+    EXPECT_EQ(List().SelectedItem().Text(), "Two");
+    EXPECT_EQ(View()->currentIndex().data().toString(), "Two");
+    EXPECT_EQ(Shown(), BannerPicture(2));
+    EXPECT_EQ(Panel(2), PathOf("Two.bmp"));
+    QMenu* menu = Popup();
+    ASSERT_NE(menu, nullptr);
+    QStringList captions;
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator()) captions << action->text();
+    EXPECT_EQ(captions, (QStringList{"&Open", "R&ename", "&Delete"}));
+
+    // Delete asks about the entry that is highlighted and previewed.
+    desktop.answers = {vbNo};
+    QTest::keyClick(menu, Qt::Key_D);
+    Flush();
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].prompt, "You are sure you wish to delete the banner named Two.bmp?");
+
+    // The Menu key and Shift+F10 open it on the selected entry.
+    Press(Qt::Key_Menu);
+    ASSERT_NE(menu = Popup(), nullptr);
+    QTest::keyClick(menu, Qt::Key_E);
+    Flush();
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_EQ(static_cast<QLineEdit*>(Editor())->text(), "Two");
+    Press(Qt::Key_Escape);
+    Press(Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_NE(menu = Popup(), nullptr);
+    QTest::keyClick(menu, Qt::Key_Escape);
+    Flush();
+    EXPECT_EQ(Popup(), nullptr);
+
+    // On no entry a right click offers nothing (and, as a click there does, selects none).
+    RightClick("");
+    EXPECT_EQ(Popup(), nullptr);
+    EXPECT_EQ(Shown(), BannerPicture(2));
+    EXPECT_EQ(folder.Names().size(), 3u);
+}
+
+TEST_F(SelectionTest, AScreenReaderHearsThePreviewNamedForTheBannerItShows) {
+    StartWithThree();
+    EXPECT_EQ(PreviewName(), "Banner");
+    Click("Three");
+    EXPECT_EQ(PreviewName(), "Three");
+    Click("One");
+    EXPECT_EQ(PreviewName(), "One");
+    desktop.answers = {vbYes};
+    Press(Qt::Key_Delete);
+    EXPECT_TRUE(Shown().isNull());
+    EXPECT_EQ(PreviewName(), "Banner");
 }
 
 }  // namespace

@@ -111,9 +111,16 @@ class Scenario:
     def click_entry(self, text):
         self.ui.click(*centre(self.entry(text)))
 
+    def preview_picture(self):
+        return find(self.ui.window("Banner Preview"), lambda n: role(n) == "image")
+
+    def expect_preview_named(self, name):
+        wait_for(f"the preview picture to be named {name}",
+                 lambda: self.preview_picture().get_name() == name, timeout=5)
+
     def preview_colours(self):
         """The colours at the middle of the top and bottom halves of the enlarged banner."""
-        image = find(self.ui.window("Banner Preview"), lambda n: n.get_name() == "Banner")
+        image = self.preview_picture()
         box = image.get_extents(ui.atspi().CoordType.SCREEN)
         if (box.width, box.height) != (36, 24):
             raise Failure(f"the preview picture is {box.width}x{box.height}, not three times 12x8")
@@ -183,18 +190,21 @@ class Scenario:
         if panels != [("label", "Status"), ("label", "Path"), ("label", "Count")]:
             raise Failure(f"{len(bars)} status bars, holding {panels}, not one with three labels")
         picture = find(preview, lambda n: role(n) == "image")
+        # Nothing is previewed yet.
         if picture is None or picture.get_name() != "Banner":
-            raise Failure("the preview picture is no image named Banner")
+            raise Failure("the empty preview picture is no image named Banner")
 
     def click_shows_path_and_preview(self):
         self.click_entry("Alpha")
         wait_for("the path panel to show Alpha's path",
                  lambda: self.panel("Path") == self.path("Alpha.bmp"))
         self.expect_preview("Alpha")
+        self.expect_preview_named("Alpha")
         self.click_entry("Gamma Ray")
         wait_for("the path panel to follow the click",
                  lambda: self.panel("Path") == self.path("Gamma Ray.BMP"))
         self.expect_preview("Gamma Ray")
+        self.expect_preview_named("Gamma Ray")
 
     def rename_with_f2(self):
         self.click_entry("Alpha")
@@ -282,6 +292,14 @@ class Scenario:
         exit_item = wait_for("the File menu to open", lambda: self._shown_item(menu_bar, "Exit"))
         self.ui.click(*centre(exit_item))
         self.expect_exit(0)
+
+    def wrote_no_settings(self):
+        """The folder dialog was used, yet nothing of it was saved to be read back."""
+        config = self.ui.env["XDG_CONFIG_HOME"]
+        left = [name for name in (os.listdir(config) if os.path.isdir(config) else [])
+                if name.startswith("QtProject") or "talvane" in name.lower()]
+        if left:
+            raise Failure(f"the program left {left} in its settings folder")
 
     # ---- under a window manager ---------------------------------------------------------
 
@@ -597,7 +615,7 @@ def steps_of(scenario, session):
     return [scenario.start_up_and_browse, scenario.roles_for_screen_readers,
             scenario.click_shows_path_and_preview, scenario.rename_with_f2, scenario.delete_answering_no, scenario.delete_answering_yes,
             scenario.refresh_after_outside_change, scenario.double_click_opens,
-            scenario.exit_from_menu]
+            scenario.exit_from_menu, scenario.wrote_no_settings]
 
 
 def main(argv):

@@ -77,6 +77,9 @@ else
   [ "$exec_line" = "talvane %f" ] || fail "the launcher runs '$exec_line', which passes no folder (talvane %f)"
   icon=$(desktop_key Icon)
   [ "$icon" = "$APP_ID" ] || fail "the launcher's icon is '$icon', not $APP_ID"
+  # Docks and task bars group the program's windows under the launcher by its X11 class.
+  wm_class=$(desktop_key StartupWMClass)
+  [ "$wm_class" = talvane ] || fail "the launcher's StartupWMClass is '$wm_class', not talvane"
 fi
 
 # ---- The command line ------------------------------------------------------------------

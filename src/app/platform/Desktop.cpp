@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cerrno>
@@ -134,6 +135,16 @@ int Desktop::MessageBox(QWidget* owner, const QString& prompt, int style, const 
 }
 
 std::optional<std::string> Desktop::ChooseFolder(QWidget* owner, const QString& title) {
+    // The file dialog keeps its history, last folder and layout in the user's settings and
+    // reads them back; the program writes no file of its own, so settings go nowhere (a
+    // folder that can be neither made nor read) and nothing is read back.
+    static const bool settingsGoNowhere = [] {
+        for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+            for (QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+                QSettings::setPath(format, scope, QStringLiteral("/dev/null"));
+        return true;
+    }();
+    (void)settingsGoNowhere;
     QString folder =
         QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
     if (folder.isEmpty()) return std::nullopt;

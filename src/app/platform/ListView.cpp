@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QStackedLayout>
+#include <QTimer>
 
 #include "app/platform/ImageList.h"
 #include "app/platform/ListItemsModel.h"
@@ -91,7 +92,7 @@ void ListView::Items::Remove(const std::string& key) {
     if (!slot)
         throw RuntimeError(errElementNotFound,
                            QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
-    view_->model_->Remove(*slot);
+    view_->RemoveSlot(*slot);
 }
 
 void ListView::Items::Clear() { view_->model_->Clear(); }
@@ -158,6 +159,9 @@ ListView::ListView(QWidget* parent)
         if (DblClick) DblClick();
     };
     events_.editKey = [this] { StartLabelEdit(); };
+    events_.contextMenu = [this](const QModelIndex& index, const QPoint& globalPos, bool byMouse) {
+        OnContextMenu(index, globalPos, byMouse);
+    };
     events_.editStarted = [this](const QModelIndex& index, QWidget* editor) {
         editor_ = editor;
         uint32_t slot = ListItemsModel::SlotOf(index);
@@ -183,6 +187,40 @@ void ListView::CheckPictureKey(const std::string& key, ImageList* list) const {
     if (!list->Has(key))
         throw RuntimeError(errElementNotFound,
                            QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
+}
+
+void ListView::RemoveSlot(uint32_t slot) {
+    ListItem selected = SelectedItem();
+    const bool wasSelected = !selected.IsNothing() && selected.slot_ == slot;
+    const int row = model_->IndexOfSlot(slot).row();
+    model_->Remove(slot);
+    // The entry that takes the removed one's place (the one before it, at the end) becomes
+    // the selected and current entry, so the user goes on from where they were.
+    if (!wasSelected || model_->rowCount() == 0) return;
+    QModelIndex next = model_->index(std::min(row, model_->rowCount() - 1));
+    selection_->setCurrentIndex(next, QItemSelectionModel::ClearAndSelect);
+    ActiveView()->scrollTo(next);
+}
+
+void ListView::OnContextMenu(const QModelIndex& index, const QPoint& globalPos, bool byMouse) {
+    QAbstractItemView* view = ActiveView();
+    QPoint at = globalPos;
+    if (byMouse) {
+        if (!index.isValid()) return;
+        // The entry under the pointer is the one selected, previewed and acted on.
+        selection_->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        if (ItemClick) ItemClick(ListItem(this, ListItemsModel::SlotOf(index)));
+    } else {
+        ListItem item = SelectedItem();
+        if (item.IsNothing()) return;
+        QModelIndex selected = model_->IndexOfSlot(item.slot_);
+        view->scrollTo(selected);
+        const QRect rect = view->visualRect(selected);
+        at = view->viewport()->mapToGlobal(QPoint(rect.center().x(), rect.bottom()));
+    }
+    // The click's handler may have taken the entry away.
+    if (SelectedItem().IsNothing()) return;
+    if (ContextMenu) ContextMenu(at);
 }
 
 void ListView::SetIcons(ImageList* list) {
@@ -217,6 +255,9 @@ void ListView::SetView(int mode) {
     const bool hadFocus = focus && (focus == old || old->isAncestorOf(focus));
     // An open in-place edit ends, keeping its text, before its view goes out of sight.
     EndLabelEdit();
+    ListItem selected = SelectedItem();
+    const QPersistentModelIndex keep =
+        selected.IsNothing() ? QModelIndex() : model_->IndexOfSlot(selected.slot_);
     view_ = mode;
     if (mode != lvwReport) {
         // Each mode sets its whole layout: the list keeps any setting it was once given, so
@@ -254,6 +295,17 @@ void ListView::SetView(int mode) {
     setFocusProxy(ActiveView());
     if (hadFocus) ActiveView()->setFocus();
     Rebind();
+    // The new view scrolls to the selected entry, not to where the old one's scroll bars were;
+    // it takes its size now rather than when the layout next runs, to scroll by it.
+    if (keep.isValid()) {
+        ActiveView()->setGeometry(contentsRect());
+        ActiveView()->scrollTo(keep);
+        // A view that was out of sight scrolls to its current entry once it is laid out and
+        // shown; the entry kept comes after that.
+        QTimer::singleShot(0, ActiveView(), [view = ActiveView(), keep] {
+            if (keep.isValid()) view->scrollTo(keep);
+        });
+    }
 }
 
 void ListView::AttachModel() {
@@ -339,6 +391,8 @@ bool ListView::CommitEdit(uint32_t slot, const QString& text) {
     inAfterLabelEdit_ = false;
     if (cancel != 0 || !model_->IsLive(slot, generation)) return false;
     model_->SetText(slot, text);
+    // The renamed entry stays in sight wherever its new text puts it.
+    ActiveView()->scrollTo(model_->IndexOfSlot(slot));
     return true;
 }
 

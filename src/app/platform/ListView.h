@@ -113,6 +113,9 @@ public:
     std::function<void(ListItem)> ItemClick;
     std::function<void()> DblClick;
     std::function<void(int16_t& cancel, const QString& newString)> AfterLabelEdit;
+    // A context menu is asked for on the selected entry, to open at `globalPos`. A right
+    // click on an entry selects it and raises ItemClick first; one on no entry asks for none.
+    std::function<void(const QPoint& globalPos)> ContextMenu;
 
     // The Qt view showing the current mode, and the entry model, for whoever drives or reads
     // the screen.
@@ -124,6 +127,8 @@ private:
     void Rebind();
     void AttachModel();
     void CheckPictureKey(const std::string& key, ImageList* list) const;
+    void RemoveSlot(uint32_t slot);
+    void OnContextMenu(const QModelIndex& index, const QPoint& globalPos, bool byMouse);
     bool CommitEdit(uint32_t slot, const QString& text);
 
     ListItemsModel* model_;

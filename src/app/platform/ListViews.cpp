@@ -1,6 +1,7 @@
 #include "app/platform/ListViews.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStaticText>
@@ -189,6 +190,16 @@ void EventView<Base>::keyPressEvent(QKeyEvent* event) {
         if (!event->isAutoRepeat() && events_->dblClick) events_->dblClick();
         return;
     }
+    // The keyboard's ways to the context menu. The windowing system may follow the Menu key
+    // with a context menu event of its own; the menu is open by then and takes it.
+    const bool menuKey = event->key() == Qt::Key_Menu ||
+                         (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (menuKey && this->state() != QAbstractItemView::EditingState) {
+        event->accept();
+        if (!event->isAutoRepeat() && events_->contextMenu)
+            events_->contextMenu(QModelIndex(), QPoint(), false);
+        return;
+    }
     QPersistentModelIndex before = this->currentIndex();
     Base::keyPressEvent(event);
     QModelIndex after = this->currentIndex();
@@ -201,6 +212,17 @@ template <class Base>
 void EventView<Base>::mouseDoubleClickEvent(QMouseEvent* event) {
     Base::mouseDoubleClickEvent(event);
     if (events_->dblClick) events_->dblClick();
+}
+
+template <class Base>
+void EventView<Base>::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    if (!events_->contextMenu) return;
+    if (event->reason() == QContextMenuEvent::Mouse)
+        events_->contextMenu(this->indexAt(this->viewport()->mapFromGlobal(event->globalPos())),
+                             event->globalPos(), true);
+    else
+        events_->contextMenu(QModelIndex(), QPoint(), false);
 }
 
 template <class Base>

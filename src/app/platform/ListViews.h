@@ -20,6 +20,10 @@ struct ViewEvents {
     std::function<void(const QModelIndex&, QWidget* editor)> editStarted;
     // The edit key (F2) was pressed on the list.
     std::function<void()> editKey;
+    // A context menu was asked for: with the mouse over the entry at `index` (invalid: over
+    // no entry), or from the keyboard (`index` invalid).
+    std::function<void(const QModelIndex& index, const QPoint& globalPos, bool byMouse)>
+        contextMenu;
 };
 
 class PictureDelegate : public QStyledItemDelegate {
@@ -53,8 +57,8 @@ private:
 };
 
 // Adds the list's own events to a Qt view: a click on an entry (also a move of the current
-// entry with the keyboard), a double click anywhere in it (also Return or Enter on it), and
-// the edit key.
+// entry with the keyboard), a double click anywhere in it (also Return or Enter on it), the
+// edit key, and a context menu (a right click, the Menu key or Shift+F10).
 template <class Base>
 class EventView : public Base {
 public:
@@ -73,6 +77,7 @@ protected:
               QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:

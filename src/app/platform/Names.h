@@ -14,6 +14,11 @@ QString DisplayName(std::string_view bytes);
 // The bytes of a name the user typed.
 std::string NameFromText(const QString& text);
 
+// The bytes of a name the user edited from `original`, as `text`. What the edit left as it
+// was keeps its own bytes, so an edit of a name that is not valid UTF-8 changes only what
+// the user changed; what the user typed is taken as UTF-8.
+std::string NameFromEditedText(const QString& text, std::string_view original);
+
 // The last path component (everything after the last '/'): a view into `path`, and a copy.
 std::string_view BaseNameView(std::string_view path);
 std::string BaseName(std::string_view path);
