@@ -522,7 +522,7 @@ class Scenario:
         keys still move through the list."""
         preview = self.ui.window("Banner Preview")
         close = find(preview, lambda n: role(n) == "push button" and n.get_name() == "Close")
-        picture = find(preview, lambda n: n.get_name() == "Banner")
+        picture = find(preview, lambda n: role(n) == "image")
         window = ui.atspi().CoordType.WINDOW
         box, origin = close.get_extents(window), picture.get_extents(window)
         x = self.preview_at[0] - (origin.x - 32) + box.x + box.width // 2
