@@ -10,7 +10,13 @@ struct ReaderThreads::Worker {
     std::function<void(int)> task;  // set while the thread has work
     int index = 0;
     std::shared_ptr<Crew> crew;
+    bool leave = false;  // the thread ends
 };
+
+namespace {
+// Threads given back for the rest of the program once no more can be started.
+constexpr int kLeftToOthers = 4;
+}  // namespace
 
 ReaderThreads& ReaderThreads::Instance() {
     static ReaderThreads* threads = new ReaderThreads;  // never destroyed: see the header
@@ -22,26 +28,46 @@ std::shared_ptr<ReaderThreads::Crew> ReaderThreads::Run(const std::function<void
     auto crew = std::make_shared<Crew>();
     std::lock_guard lock(mutex_);
     kept_ = std::max(kept_, size_t(count));
-    int& started = crew->started;
+    std::vector<std::shared_ptr<Worker>> workers;
+    bool starved = false;
     try {
-        while (started < count) {
-            const bool parked = !idle_.empty();
-            std::shared_ptr<Worker> worker = parked ? idle_.back() : std::make_shared<Worker>();
-            worker->task = task;
-            worker->index = started;
-            worker->crew = crew;
-            if (parked)
+        workers.reserve(size_t(count));
+        while (int(workers.size()) < count) {
+            if (!idle_.empty()) {
+                workers.push_back(std::move(idle_.back()));
                 idle_.pop_back();
-            else
-                std::thread([this, worker] { Loop(worker); }).detach();
-            worker->wake.notify_one();
-            ++started;
+                continue;
+            }
+            auto worker = std::make_shared<Worker>();
+            std::thread([this, worker] { Loop(worker); }).detach();
+            workers.push_back(std::move(worker));
         }
     } catch (...) {
-        // No more threads to be had (std::system_error, std::bad_alloc): the task runs on
-        // those there are. A worker that got no thread goes, and its copy of the task with it.
+        starved = true;  // no more threads to be had (std::system_error, std::bad_alloc)
     }
-    crew->out = started;
+    if (starved) {
+        // The rest of the program needs threads too (Qt paints with threads of its own, and
+        // waits for ever for one it cannot start): a few go, and no more are kept.
+        for (int i = 0; i < kLeftToOthers && !workers.empty(); ++i) {
+            workers.back()->leave = true;
+            workers.back()->wake.notify_one();
+            workers.pop_back();
+        }
+        kept_ = workers.size();
+    }
+    try {
+        for (const std::shared_ptr<Worker>& worker : workers) {
+            worker->task = task;
+            worker->index = crew->started;
+            worker->crew = crew;
+            worker->wake.notify_one();
+            ++crew->started;
+        }
+    } catch (...) {
+        // Not even the memory to hand the task on: the task runs on those that have it.
+        for (size_t i = size_t(crew->started); i < workers.size(); ++i) idle_.push_back(workers[i]);
+    }
+    crew->out = crew->started;
     return crew;
 }
 
@@ -54,7 +80,8 @@ int ReaderThreads::WaitBack(Crew& crew, std::chrono::milliseconds timeout) {
 void ReaderThreads::Loop(const std::shared_ptr<Worker>& worker) {
     std::unique_lock lock(mutex_);
     for (;;) {
-        worker->wake.wait(lock, [&] { return bool(worker->task); });
+        worker->wake.wait(lock, [&] { return worker->leave || bool(worker->task); });
+        if (worker->leave) return;
         std::function<void(int)> task = std::move(worker->task);
         worker->task = nullptr;
         lock.unlock();

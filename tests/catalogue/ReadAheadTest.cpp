@@ -1,7 +1,8 @@
 // Large folders, whose banners are read ahead on reader threads: each entry gets its own
 // picture, a failure leaves exactly what came before it in the folder's order, nothing but a
-// banner is ever opened, and the readers hold no thread or descriptor beyond a scan, even
-// with few descriptors to spare.
+// banner is ever opened, files changed while they are read are judged as they are then, and
+// the readers hold no thread or descriptor beyond a scan, even with few descriptors to spare
+// or fewer threads than wanted.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,7 +10,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QProcess>
+#include <atomic>
+#include <fstream>
+#include <random>
 #include <set>
+#include <thread>
 
 #include "catalogue/MainModule.h"
 #include "support/ProgramFixture.h"
@@ -122,6 +128,112 @@ TEST_F(ReadAheadTest, DISABLED_ScanWithFewDescriptors) {
     Press(Qt::Key_F5);
     EXPECT_TRUE(desktop.boxes.empty()) << desktop.boxes.back().prompt.toStdString();
     EXPECT_EQ(Panel(3), "600 Banners");
+}
+
+TEST_F(ReadAheadTest, FilesChangedWhileTheScanReadsThemAreJudgedAsTheyAreThenAndNoFifoIsOpened) {
+    TempFolder folder, elsewhere;
+    const std::string fifo = elsewhere / "fifo", banner = elsewhere.WriteBanner("banner", 1);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    constexpr int kFiles = 200;
+    auto link = [&](int i) { return folder / QString("l%1.bmp").arg(i).toStdString(); };
+    auto file = [&](int i) { return QString("f%1.bmp").arg(i).toStdString(); };
+    auto point = [&](int i, const std::string& to) {
+        const std::string spare = link(i) + "~";
+        ::symlink(to.c_str(), spare.c_str());
+        ::rename(spare.c_str(), link(i).c_str());
+    };
+    for (int i = 0; i < kFiles; ++i) {
+        point(i, banner);
+        folder.WriteBanner(file(i), i);
+    }
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);
+
+    // Another program re-points the links between the banner and the FIFO, a missing file and
+    // a loop, and rewrites, resizes, deletes and recreates the banners, while the scan runs.
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        std::mt19937 rng(7);
+        while (!done) {
+            const int i = int(rng() % kFiles);
+            switch (rng() % 6) {
+                case 0:
+                    point(i, fifo);
+                    break;
+                case 1:
+                    point(i, banner);
+                    break;
+                case 2:
+                    point(i, rng() % 2 ? elsewhere / "gone" : link(i));
+                    break;
+                case 3:
+                    folder.WriteBanner(file(i), i);
+                    break;  // cut short, then written
+                case 4:
+                    folder.Write(file(i), BannerBytes(i) + "x");
+                    break;
+                case 5:
+                    ::unlink((folder / file(i)).c_str());
+                    break;
+            }
+        }
+    });
+    Start(folder.Path());
+    for (int scan = 0; scan < 100 && desktop.boxes.empty(); ++scan) {
+        LoadBanners(folder.Path());
+        EXPECT_EQ(Panel(1), "Banners Loaded");
+    }
+    done = true;
+    other.join();
+    EXPECT_TRUE(desktop.boxes.empty()) << desktop.boxes.back().prompt.toStdString();
+    alignas(inotify_event) char events[4096];
+    EXPECT_LT(::read(watch, events, sizeof events), 0) << "the FIFO was opened";
+    ::close(watch);
+}
+
+TEST_F(ReadAheadTest, AProgramThatCannotStartEveryReaderThreadListsEveryBanner) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs the superuser, to run the scan as a user of its own";
+    TempFolder folder;
+    WriteFolder(folder, 3000);
+    ::chmod(folder.Path().c_str(), 0755);
+    // Too little address space for the stacks of every thread wanted. (A sanitizer's own
+    // allocator ends the process when the address space runs out.)
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    EXPECT_EQ(RunDisabledTest({"env", "TALVANE_TEST_LIMIT_ADDRESS_SPACE=1"},
+                              "ReadAheadTest.DISABLED_ScanWithFewThreads", folder.Path()),
+              0);
+#endif
+    // Too few processes allowed to the user.
+    EXPECT_EQ(RunDisabledTest({"prlimit", "--nproc=10", "setpriv", "--reuid=nobody",
+                               "--regid=nogroup", "--clear-groups"},
+                              "ReadAheadTest.DISABLED_ScanWithFewThreads", folder.Path()),
+              0);
+}
+
+// The half of the test above that runs with fewer threads to be had than the scan wants.
+TEST_F(ReadAheadTest, DISABLED_ScanWithFewThreads) {
+    const std::string folder = qgetenv("TALVANE_TEST_FOLDER").toStdString();
+    ASSERT_FALSE(folder.empty());
+    if (qEnvironmentVariableIsSet("TALVANE_TEST_LIMIT_ADDRESS_SPACE")) {
+        // Room for the scan and the stacks of a few threads, beyond what the process holds
+        // now.
+        std::ifstream status("/proc/self/status");
+        long long size = 0;
+        for (std::string word; status >> word;)
+            if (word == "VmSize:" && status >> size) break;
+        ASSERT_GT(size, 0);
+        const long long room = (size + 64 * 1024) * 1024;
+        ASSERT_EQ(QProcess::execute("prlimit", {"--pid", QString::number(::getpid()),
+                                                QString("--as=%1").arg(room)}),
+                  0);
+    }
+    Start(folder);
+    for (int scan = 0; scan < 3; ++scan) {
+        ASSERT_TRUE(desktop.boxes.empty()) << desktop.boxes.back().prompt.toStdString();
+        EXPECT_EQ(Panel(3), "3000 Banners");
+        Press(Qt::Key_F5);
+    }
 }
 
 }  // namespace
