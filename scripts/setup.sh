@@ -17,7 +17,7 @@ test_packages=(
   clang clang-format libclang-rt-14-dev llvm
   xvfb xauth xdotool x11-utils imagemagick
   openbox weston
-  exfatprogs exfat-fuse mount
+  exfatprogs exfat-fuse fuse python3-fusepy mount
   dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi
   desktop-file-utils appstream
   dpkg-dev file
