@@ -49,7 +49,8 @@ struct BannerReadAhead::Slot {
     // user-interface thread, once it has taken it); End marks where the listing ended.
     enum State : int { kFree, kQueued, kReading, kDone, kEnd };
     std::atomic<int> state{kFree};
-    std::string name;  // written by the lister while the slot is free
+    std::string name;    // written by the lister while the slot is free
+    bool plain = false;  // listed as a regular file, not a link
     // Written by whoever reads the slot, before it is done.
     BannerRead read;
     QRgb pixels[kBannerWidth * kBannerHeight];
@@ -80,7 +81,7 @@ struct BannerReadAhead::Shared {
     void List();
     void ReadSlots(int reader);
     void Read(Slot& slot) {
-        ReadBanner(fd, slot.name.c_str(), size, slot.pixels, slot.read);
+        ReadBanner(fd, slot.name.c_str(), slot.plain, size, slot.pixels, slot.read);
         slot.state.store(Slot::kDone, std::memory_order_release);
         slot.state.notify_one();
     }
@@ -187,6 +188,7 @@ void BannerReadAhead::Shared::List() {
         }
         if (!wanted(name)) continue;
         slot.name.assign(name);
+        slot.plain = listing->ListedAsRegular();
         slot.state.store(Slot::kQueued, std::memory_order_release);
         slot.state.notify_one();
         if (++filled % kBatch == 0) publish();
@@ -244,6 +246,7 @@ bool BannerReadAhead::NextSlot(Slot*& next) {
         } while (!shared.wanted(name));
         Slot& slot = shared.ring[0];
         slot.name.assign(name);
+        slot.plain = folder_.ListedAsRegular();
         shared.Read(slot);
         next = &slot;
         return true;

@@ -169,6 +169,7 @@ bool FsFolder::NextName(std::string_view& name) {
             continue;  // folders, FIFOs, sockets and devices are not files to list
         name = n;
         if (!listed_.Insert(name)) continue;
+        listedRegular_ = entry->d_type == DT_REG;
         return true;
     }
 }

@@ -63,6 +63,8 @@ public:
     // listing failed (ListingError then tells why).
     bool NextName(std::string_view& name);
     int ListingError() const { return listingError_; }
+    // Whether the listing named the last name a regular file, not a link.
+    bool ListedAsRegular() const { return listedRegular_; }
     // The open folder, to look names up in.
     int Fd() const;
 
@@ -74,6 +76,7 @@ private:
     void* dir_;
     int listingError_ = 0;
     NameSet listed_;
+    bool listedRegular_ = false;
 };
 
 // What looking at a name in an open folder finds: a file (a regular file, or a link to

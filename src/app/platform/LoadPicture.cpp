@@ -135,23 +135,49 @@ bool NamesNoFile(int err) {
     return err == ENOENT || err == ENOTDIR || err == ELOOP || err == ENAMETOOLONG;
 }
 
-void ReadBanner(int folderFd, const char* name, uint64_t size, QRgb* pixels, BannerRead& out) {
+void ReadBanner(int folderFd, const char* name, bool plain, uint64_t size, QRgb* pixels,
+                BannerRead& out) {
     out.kind = BannerRead::NotABanner;
     out.error = 0;
     auto fail = [&](int err) {
         out.kind = BannerRead::Failed;
         out.error = err;
     };
-    FileHandle found(LookUp(folderFd, name));
+    char buffer[4096];
+    if (size >= sizeof buffer) return;  // not a banner's size: for the careful way
     struct stat st {};
-    if (found.get() < 0 || ::fstat(found.get(), &st) != 0) {
+    int opened = -1;
+    if (plain) {
+        // Looked at, then opened without following a link, and judged again on what was
+        // opened; should it have become a link meanwhile, it is looked up the other way.
+        if (::fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (!NamesNoFile(errno)) fail(errno);
+            return;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            if (!S_ISREG(st.st_mode) || uint64_t(st.st_size) != size) return;
+            opened = ::openat(folderFd, name, kReadingFlags | O_NOFOLLOW);
+            if (opened < 0 && errno != ELOOP) {
+                if (!NamesNoFile(errno)) fail(errno);
+                return;
+            }
+        }
+    }
+    FileHandle found(opened >= 0 ? -1 : LookUp(folderFd, name));
+    if (opened < 0 && found.get() < 0) {
         if (!NamesNoFile(errno)) fail(errno);
         return;
     }
-    if (!S_ISREG(st.st_mode) || uint64_t(st.st_size) != size) return;
-    char buffer[4096];
-    if (size >= sizeof buffer) return;  // not a banner's size: for the careful way
-    FileHandle file(OpenFound(found.get(), folderFd, name, st));
+    if (::fstat(opened >= 0 ? opened : found.get(), &st) != 0) {
+        fail(errno);
+        if (opened >= 0) ::close(opened);
+        return;
+    }
+    if (!S_ISREG(st.st_mode) || uint64_t(st.st_size) != size) {
+        if (opened >= 0) ::close(opened);
+        return;
+    }
+    FileHandle file(opened >= 0 ? opened : OpenFound(found.get(), folderFd, name, st));
     ssize_t n = file.get() < 0 ? -1 : ReadFrom(file.get(), buffer, sizeof buffer);
     // A file rewritten meanwhile (cut short, then written again) is read again as it is now.
     for (int again = 0; n >= 0 && uint64_t(n) != size && again < 3; ++again) {
