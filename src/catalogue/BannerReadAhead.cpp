@@ -1,17 +1,21 @@
 #include "catalogue/BannerReadAhead.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include "app/platform/LoadPicture.h"
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
-#include "catalogue/ReaderThreads.h"
 
 namespace talvane {
 
@@ -28,6 +32,11 @@ constexpr int kSpareDescriptors = 8;
 constexpr auto kSlowRead = std::chrono::microseconds(40);
 constexpr int kReadsJudged = 8;
 constexpr int kSlowReadsForMore = 4;
+// At a scan's end, how often to see whether the readers still out are all in calls to the file
+// system, and how long to wait for those before they are left to come back on their own.
+constexpr auto kPoll = std::chrono::milliseconds(1);
+constexpr auto kCallsWaitedFor = std::chrono::milliseconds(50);
+constexpr int kListingFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
 // Readers while files come from memory: as many as there are processors, which they share
 // with the lister and the user-interface thread.
@@ -40,35 +49,80 @@ struct BannerReadAhead::Slot {
     // user-interface thread, once it has taken it); End marks where the listing ended.
     enum State : int { kFree, kQueued, kReading, kDone, kEnd };
     std::atomic<int> state{kFree};
-    std::string name;  // written by the lister while the slot is free
+    std::string name;    // written by the lister while the slot is free
+    bool plain = false;  // listed as a regular file, not a link
     // Written by whoever reads the slot, before it is done.
-    FileLook look{};
-    bool decoded = false;
+    BannerRead read;
     QRgb pixels[kBannerWidth * kBannerHeight];
+};
+
+struct BannerReadAhead::Shared {
+    bool (*wanted)(std::string_view);
+    uint64_t size;
+    int fd = -1;                        // the folder names are looked up in
+    std::unique_ptr<FsFolder> listing;  // the lister's own listing of it
+    std::unique_ptr<Slot[]>
+        ring;  // kWindow slots, each file at its place in the order modulo kWindow
+    // Written by the user-interface thread, read by the lister.
+    std::atomic<size_t> taken{0};  // slots NextFile has taken
+    std::atomic<bool> stopping{false};
+    // Threads in a call to the file system, which may never come back; the lister counts as
+    // one while it lists.
+    std::atomic<int> inCalls{1};
+    int listingError = 0;  // written by the lister before it marks the end
+    std::mutex mutex;
+    std::condition_variable more;    // for readers at work: more slots to read
+    std::condition_variable called;  // for readers held back: their turn has come
+    size_t published = 0;            // slots the readers may take: [claimed, published)
+    size_t claimed = 0;
+    int waiting = 0;  // readers at work waiting for slots
+    int active = 0;   // readers at work; the others wait to be called
+
+    void List();
+    void ReadSlots(int reader);
+    void Read(Slot& slot) {
+        ReadBanner(fd, slot.name.c_str(), slot.plain, size, slot.pixels, slot.read);
+        slot.state.store(Slot::kDone, std::memory_order_release);
+        slot.state.notify_one();
+    }
+    void CallMoreReaders();
 };
 
 BannerReadAhead::BannerReadAhead(FsFolder& folder, bool (*wanted)(std::string_view name),
                                  uint64_t size)
-    : folder_(folder), wanted_(wanted), size_(size), shared_(std::make_unique<Shared>()) {
-    readers_ = ReadersFor(folder_.Fd());
-    if (readers_ == 0) {
-        shared_->ring =
-            std::make_unique<Slot[]>(1);  // everything on this thread, one file at a time
-        return;
+    : folder_(folder), shared_(std::make_shared<Shared>()) {
+    Shared& shared = *shared_;
+    shared.wanted = wanted;
+    shared.size = size;
+    shared.fd = folder.Fd();
+    const int readers = ReadersFor(folder.Fd());
+    // The lister lists on a descriptor of its own, which stays open as long as a reader may
+    // look names up in it.
+    const int own = readers == 0 ? -1 : ::openat(folder.Fd(), ".", kListingFlags);
+    if (DIR* dir = own < 0 ? nullptr : ::fdopendir(own)) {
+        shared.listing.reset(new FsFolder(folder.Path(), dir));
+        shared.fd = own;
+        shared.ring = std::make_unique<Slot[]>(kWindow);
+        shared.active = std::min(readers, ReadersAtFirst()) + 1;  // the lister is reader 0
+        // Thread 0 lists the folder, then reads with the others.
+        crew_ = ReaderThreads::Instance().Run(
+            [shared = shared_](int index) {
+                if (index == 0) shared->List();
+                shared->ReadSlots(index);
+            },
+            readers + 1);
+        if (crew_->started > 0) return;
+        crew_.reset();  // not one thread to be had
+    } else if (own >= 0) {
+        ::close(own);
     }
-    shared_->ring = std::make_unique<Slot[]>(kWindow);
-    shared_->active = std::min(readers_, ReadersAtFirst()) + 1;  // the lister is reader 0
-    // Thread 0 lists the folder, then reads with the others.
-    ReaderThreads::Instance().Run(
-        [this](int index) {
-            if (index == 0) List();
-            ReadSlots(index);
-        },
-        readers_ + 1);
+    shared.listing.reset();
+    shared.fd = folder.Fd();
+    shared.ring = std::make_unique<Slot[]>(1);  // everything on this thread, one file at a time
 }
 
 BannerReadAhead::~BannerReadAhead() {
-    if (readers_ == 0) return;
+    if (!crew_) return;
     Shared& shared = *shared_;
     {
         std::lock_guard lock(shared.mutex);
@@ -78,11 +132,20 @@ BannerReadAhead::~BannerReadAhead() {
     shared.called.notify_all();
     shared.taken.fetch_add(1);  // a lister waiting for room wakes to a changed value, and stops
     shared.taken.notify_all();
-    ReaderThreads::Instance().Join();
+    // Each reader comes back at once but from a call to the file system; those are waited
+    // for a moment, and then left to come back on their own.
+    ReaderThreads& threads = ReaderThreads::Instance();
+    for (int out; (out = threads.WaitBack(*crew_, kPoll)) > 0;) {
+        if (out <= shared.inCalls.load()) {
+            threads.WaitBack(*crew_, kCallsWaitedFor);
+            break;
+        }
+    }
 }
 
 int BannerReadAhead::ReadersFor(int folderFd) {
-    // Each reader holds one file open at a time: never more readers than descriptors to spare.
+    // Each reader holds two descriptors at a time: never more readers than descriptors to
+    // spare.
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
     int open = 0;
@@ -92,65 +155,66 @@ int BannerReadAhead::ReadersFor(int folderFd) {
     } else {
         open = folderFd + 1;  // descriptors are handed out lowest first
     }
-    const long spare = long(std::min<rlim_t>(limit.rlim_cur, 1 << 20)) - open - kSpareDescriptors;
+    const long spare =
+        (long(std::min<rlim_t>(limit.rlim_cur, 1 << 20)) - open - kSpareDescriptors) / 2;
     return int(std::clamp<long>(spare, 0, kMaxReaders));
 }
 
-void BannerReadAhead::List() {
-    Shared& shared = *shared_;
+void BannerReadAhead::Shared::List() {
     std::string_view name;
     size_t filled = 0;
     auto publish = [&] {
         bool wake;
         {
-            std::lock_guard lock(shared.mutex);
-            shared.published = filled;
-            wake = shared.waiting > 0;
+            std::lock_guard lock(mutex);
+            published = filled;
+            wake = waiting > 0;
         }
-        if (wake) shared.more.notify_all();
+        if (wake) more.notify_all();
     };
     for (;;) {
         // Never more than a window ahead of the scan.
-        for (size_t taken;
-             filled - (taken = shared.taken.load(std::memory_order_acquire)) >= kWindow;) {
-            if (shared.stopping) return;
-            shared.taken.wait(taken, std::memory_order_acquire);
+        for (size_t seen; filled - (seen = taken.load(std::memory_order_acquire)) >= kWindow;) {
+            if (stopping) break;
+            taken.wait(seen, std::memory_order_acquire);
         }
-        if (shared.stopping) return;
-        Slot& slot = shared.ring[filled % kWindow];
-        if (!folder_.NextName(name)) {
+        if (stopping) break;
+        Slot& slot = ring[filled % kWindow];
+        if (!listing->NextName(name)) {
+            listingError = listing->ListingError();
             slot.state.store(Slot::kEnd, std::memory_order_release);
             slot.state.notify_one();
             break;
         }
-        if (!wanted_(name)) continue;
+        if (!wanted(name)) continue;
         slot.name.assign(name);
+        slot.plain = listing->ListedAsRegular();
         slot.state.store(Slot::kQueued, std::memory_order_release);
         slot.state.notify_one();
         if (++filled % kBatch == 0) publish();
     }
     publish();
+    inCalls.fetch_sub(1);
 }
 
-void BannerReadAhead::ReadSlots(int reader) {
-    Shared& shared = *shared_;
+void BannerReadAhead::Shared::ReadSlots(int reader) {
     int reads = 0, slow = 0;
-    std::unique_lock lock(shared.mutex);
+    std::unique_lock lock(mutex);
     for (;;) {
-        if (reader >= shared.active)
-            shared.called.wait(lock, [&] { return shared.stopping || reader < shared.active; });
-        ++shared.waiting;
-        shared.more.wait(lock,
-                         [&] { return shared.stopping || shared.claimed < shared.published; });
-        --shared.waiting;
-        if (shared.stopping) return;
-        Slot& slot = shared.ring[shared.claimed++ % kWindow];
+        if (reader >= active) called.wait(lock, [&] { return stopping || reader < active; });
+        ++waiting;
+        more.wait(lock, [&] { return stopping || claimed < published; });
+        --waiting;
+        if (stopping) return;
+        Slot& slot = ring[claimed++ % kWindow];
         lock.unlock();
         // The user-interface thread may have read this one itself when it came to it first.
         int queued = Slot::kQueued;
         if (slot.state.compare_exchange_strong(queued, Slot::kReading, std::memory_order_acq_rel)) {
             const auto start = std::chrono::steady_clock::now();
+            inCalls.fetch_add(1);
             Read(slot);
+            inCalls.fetch_sub(1);
             slow += std::chrono::steady_clock::now() - start > kSlowRead;
             if (++reads == kReadsJudged) {
                 if (slow >= kSlowReadsForMore) CallMoreReaders();
@@ -161,51 +225,48 @@ void BannerReadAhead::ReadSlots(int reader) {
     }
 }
 
-void BannerReadAhead::CallMoreReaders() {
+void BannerReadAhead::Shared::CallMoreReaders() {
     {
-        std::lock_guard lock(shared_->mutex);
-        if (shared_->active == readers_ + 1) return;
-        shared_->active = readers_ + 1;
+        std::lock_guard lock(mutex);
+        if (active == kMaxReaders + 1) return;
+        active = kMaxReaders + 1;
     }
-    shared_->called.notify_all();
-}
-
-void BannerReadAhead::Read(Slot& slot) {
-    slot.look = LookAt(folder_.Fd(), slot.name.c_str());
-    slot.decoded = slot.look.kind == FileLook::File && slot.look.size == size_ &&
-                   ReadBannerPixels(folder_.Fd(), slot.name.c_str(), slot.pixels);
-    slot.state.store(Slot::kDone, std::memory_order_release);
-    slot.state.notify_one();
+    called.notify_all();
 }
 
 bool BannerReadAhead::NextSlot(Slot*& next) {
-    if (readers_ == 0) {
+    Shared& shared = *shared_;
+    if (!crew_) {
         std::string_view name;
         do {
-            if (!folder_.NextName(name)) return false;
-        } while (!wanted_(name));
-        Slot& slot = shared_->ring[0];
+            if (!folder_.NextName(name)) {
+                shared.listingError = folder_.ListingError();
+                return false;
+            }
+        } while (!shared.wanted(name));
+        Slot& slot = shared.ring[0];
         slot.name.assign(name);
-        Read(slot);
+        slot.plain = folder_.ListedAsRegular();
+        shared.Read(slot);
         next = &slot;
         return true;
     }
     // The slot taken last is given back to the lister.
-    std::atomic<size_t>& taken = shared_->taken;
+    std::atomic<size_t>& taken = shared.taken;
     size_t count = taken.load(std::memory_order_relaxed);
     if (next) {
         next->state.store(Slot::kFree, std::memory_order_relaxed);
         taken.store(++count, std::memory_order_release);
         taken.notify_one();
     }
-    Slot& slot = shared_->ring[count % kWindow];
+    Slot& slot = shared.ring[count % kWindow];
     int state;
     while ((state = slot.state.load(std::memory_order_acquire)) == Slot::kFree)
         slot.state.wait(state);
     if (state == Slot::kEnd) return false;
     if (state == Slot::kQueued &&
         slot.state.compare_exchange_strong(state, Slot::kReading, std::memory_order_acq_rel)) {
-        Read(slot);  // no reader has come to it yet
+        shared.Read(slot);  // no reader has come to it yet
     } else {
         while ((state = slot.state.load(std::memory_order_acquire)) != Slot::kDone)
             slot.state.wait(state);
@@ -218,23 +279,34 @@ bool BannerReadAhead::NextFile(FsFile& file) {
     Slot* slot = current_;
     for (;;) {
         if (!NextSlot(slot)) {
-            if (folder_.ListingError() != 0)
-                throw ErrorFromErrno(folder_.ListingError(), folder_.Path(), PathKind::Folder);
+            current_ = nullptr;
+            if (shared_->listingError != 0)
+                throw ErrorFromErrno(shared_->listingError, folder_.Path(), PathKind::Folder);
             return false;
         }
-        if (slot->look.kind == FileLook::Failed)
-            throw ErrorFromErrno(slot->look.error, JoinPath(folder_.Path(), slot->name));
-        if (slot->look.kind == FileLook::File && slot->look.size == size_) break;
+        current_ = slot;  // taken: given back at the next call
+        if (slot->read.kind == BannerRead::Failed)
+            throw ErrorFromErrno(slot->read.error, JoinPath(folder_.Path(), slot->name));
+        if (slot->read.kind != BannerRead::NotABanner) break;
     }
     JoinPathInto(file.path_, folder_.Path(), slot->name);
-    file.size_ = slot->look.size;
+    file.size_ = shared_->size;
     file.folderFd_ = folder_.Fd();
-    current_ = slot;  // its pixels stay as they are until the next call
-    return true;
+    return true;  // its pixels stay as they are until the next call
 }
 
 QImage BannerReadAhead::LoadPicture(const FsFile& file) {
-    if (!current_ || !current_->decoded) return talvane::LoadPicture(file.Path(), file.FolderFd());
+    if (!current_) return talvane::LoadPicture(file.Path(), file.FolderFd());
+    if (current_->read.kind != BannerRead::Decoded) {
+        // Not a plain banner: a picture loader may still read it.
+        const std::string& bytes = current_->read.bytes;
+        QImage picture = DecodePicture(QByteArray(bytes.data(), qsizetype(bytes.size())));
+        if (picture.isNull())
+            throw RuntimeError(
+                errInvalidPicture,
+                QStringLiteral("Invalid picture: \"%1\"").arg(DisplayName(file.Path())));
+        return picture;
+    }
     // Two pictures take turns: the one the caller no longer holds is written over, rather
     // than a picture made for every banner.
     for (QImage& picture : pictures_) {

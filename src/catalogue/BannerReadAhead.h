@@ -7,35 +7,37 @@
 // errors and touches controls.
 
 #include <QImage>
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string_view>
 
 #include "catalogue/FileSystemObject.h"
+#include "catalogue/ReaderThreads.h"
 
 namespace talvane {
 
 class BannerReadAhead {
 public:
-    // Reads ahead in `folder`, from where its listing stands, the files whose names pass
-    // `wanted` and whose size is `size`. Files whose names fail are never looked at, files
-    // of another size never opened.
+    // Reads ahead in `folder` the files whose names pass `wanted` and whose size is `size`
+    // (below 4096): on a listing of its own from the folder's start, or, when no reader
+    // thread can be had, on the folder's listing from where it stands, one file at a time.
+    // Files whose names fail are never looked at, files of another size never opened.
     BannerReadAhead(FsFolder& folder, bool (*wanted)(std::string_view name), uint64_t size);
-    // Stops the reading and waits for the reader threads to let go of the folder; what was
-    // read past the last file taken is dropped.
+    // Stops the reading and waits for the reader threads to come back; what was read past
+    // the last file taken is dropped. A reader in a call to the file system that does not
+    // come back (a hung network or FUSE file system) is left to end on its own: it holds
+    // nothing of this scan's but what it shares with it.
     ~BannerReadAhead();
     BannerReadAhead(const BannerReadAhead&) = delete;
     BannerReadAhead& operator=(const BannerReadAhead&) = delete;
 
     // The next file in the folder's order that is wanted, of the size asked for, as the
-    // folder's NextFile gives it. Fails as NextFile does: a file that cannot be looked at,
-    // or a listing that fails, fails here, in its place in the order. False at the end.
+    // folder's NextFile gives it. Fails as NextFile does: a file that cannot be looked at or
+    // read, or a listing that fails, fails here, in its place in the order; a file gone or
+    // changed meanwhile is judged by what it is when read. False at the end.
     bool NextFile(FsFile& file);
-    // The picture of the file NextFile gave last: the one read ahead, or, when reading
-    // ahead could not decode it, the file loaded now with every check (LoadPicture).
+    // The picture of the file NextFile gave last, as it was read: decoded ahead, or decoded
+    // now by a picture loader (errInvalidPicture when it is no picture).
     QImage LoadPicture(const FsFile& file);
 
     // How many files are read ahead at most; how many threads a scan may read with when the
@@ -45,36 +47,16 @@ public:
 
 private:
     struct Slot;
-    void List();
-    void ReadSlots(int reader);
-    void Read(Slot& slot);
-    void CallMoreReaders();
+    struct Shared;
     bool NextSlot(Slot*& slot);
     static int ReadersFor(int folderFd);
 
     FsFolder& folder_;
-    bool (*wanted_)(std::string_view);
-    uint64_t size_;
-    int readers_ = 0;  // reader threads taking part, besides the one that lists
+    // What the threads share, made for each scan and kept by whoever still uses it.
+    std::shared_ptr<Shared> shared_;
+    std::shared_ptr<ReaderThreads::Crew> crew_;  // none: the scan reads on this thread alone
 
-    // What the threads share, in a block of its own made for each scan.
-    struct Shared {
-        std::unique_ptr<Slot[]>
-            ring;  // kWindow slots, each file at its place in the order modulo kWindow
-        // Written by the user-interface thread, read by the lister.
-        std::atomic<size_t> taken{0};  // slots NextFile has taken
-        std::atomic<bool> stopping{false};
-        std::mutex mutex;
-        std::condition_variable more;    // for readers at work: more slots to read
-        std::condition_variable called;  // for readers held back: their turn has come
-        size_t published = 0;            // slots the readers may take: [claimed, published)
-        size_t claimed = 0;
-        int waiting = 0;  // readers at work waiting for slots
-        int active = 0;   // readers at work; the others wait to be called
-    };
-    std::unique_ptr<Shared> shared_;
-
-    Slot* current_ = nullptr;  // the slot of the file NextFile gave last, when it was decoded
+    Slot* current_ = nullptr;  // the slot of the file NextFile gave last
     QImage pictures_[2];
 };
 

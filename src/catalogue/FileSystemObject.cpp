@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/platform/LoadPicture.h"
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
 
@@ -288,11 +289,8 @@ FsFolder::~FsFolder() {
 FileLook LookAt(int folderFd, const char* name) {
     struct stat st {};
     if (::fstatat(folderFd, name, &st, 0) != 0) {
-        // Gone since it was listed, or a link that leads nowhere (a missing or looping target,
-        // or one no file can be named): not a file to list. Any other failure means the
-        // folder's files cannot be looked at.
-        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP || errno == ENAMETOOLONG)
-            return {FileLook::NotAFile, 0, 0};
+        // Not a file to list; any other failure means the folder's files cannot be looked at.
+        if (NamesNoFile(errno)) return {FileLook::NotAFile, 0, 0};
         return {FileLook::Failed, 0, errno};
     }
     if (!S_ISREG(st.st_mode)) return {FileLook::NotAFile, 0, 0};
@@ -313,6 +311,8 @@ bool FsFolder::NextName(std::string_view& name) {
         if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
             continue;  // folders, FIFOs, sockets and devices are not files to list
         name = n;
+        if (!listed_.Insert(name)) continue;
+        listedRegular_ = entry->d_type == DT_REG;
         return true;
     }
 }

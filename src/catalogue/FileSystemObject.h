@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "app/platform/FolderFd.h"
+#include "catalogue/NameSet.h"
 
 namespace talvane {
 
@@ -57,19 +58,25 @@ public:
     bool NextFile(FsFile& file);
 
     // The next name in the folder that may be a file's, not yet looked at (folders and
-    // special files the listing names as such are passed over): a view valid until the next
-    // call. False at the end, or when the listing failed (ListingError then tells why).
+    // special files the listing names as such are passed over), each name once even where the
+    // file system lists it again: a view valid until the next call. False at the end, or when the
+    // listing failed (ListingError then tells why).
     bool NextName(std::string_view& name);
     int ListingError() const { return listingError_; }
+    // Whether the listing named the last name a regular file, not a link.
+    bool ListedAsRegular() const { return listedRegular_; }
     // The open folder, to look names up in.
     int Fd() const;
 
 private:
     friend class FileSystemObject;
+    friend class BannerReadAhead;
     FsFolder(std::string path, void* dir) : path_(std::move(path)), dir_(dir) {}
     std::string path_;
     void* dir_;
     int listingError_ = 0;
+    NameSet listed_;
+    bool listedRegular_ = false;
 };
 
 // What looking at a name in an open folder finds: a file (a regular file, or a link to

@@ -1,52 +1,97 @@
 #include "catalogue/ReaderThreads.h"
 
+#include <algorithm>
+#include <thread>
+
 namespace talvane {
 
+struct ReaderThreads::Worker {
+    std::condition_variable wake;
+    std::function<void(int)> task;  // set while the thread has work
+    int index = 0;
+    std::shared_ptr<Crew> crew;
+    bool leave = false;  // the thread ends
+};
+
+namespace {
+// Threads given back for the rest of the program once no more can be started.
+constexpr int kLeftToOthers = 4;
+}  // namespace
+
 ReaderThreads& ReaderThreads::Instance() {
-    static ReaderThreads threads;
-    return threads;
+    static ReaderThreads* threads = new ReaderThreads;  // never destroyed: see the header
+    return *threads;
 }
 
-ReaderThreads::~ReaderThreads() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
-    for (std::thread& thread : threads_) thread.join();
-}
-
-void ReaderThreads::Run(std::function<void(int)> task, int count) {
+std::shared_ptr<ReaderThreads::Crew> ReaderThreads::Run(const std::function<void(int)>& task,
+                                                        int count) {
+    auto crew = std::make_shared<Crew>();
     std::lock_guard lock(mutex_);
-    task_ = std::move(task);
-    wanted_ = count;
-    running_ = count;
-    ++generation_;
-    while (int(threads_.size()) < count) {
-        const int index = int(threads_.size());
-        threads_.emplace_back([this, index] { Loop(index); });
+    kept_ = std::max(kept_, size_t(count));
+    std::vector<std::shared_ptr<Worker>> workers;
+    bool starved = false;
+    try {
+        workers.reserve(size_t(count));
+        while (int(workers.size()) < count) {
+            if (!idle_.empty()) {
+                workers.push_back(std::move(idle_.back()));
+                idle_.pop_back();
+                continue;
+            }
+            auto worker = std::make_shared<Worker>();
+            std::thread([this, worker] { Loop(worker); }).detach();
+            workers.push_back(std::move(worker));
+        }
+    } catch (...) {
+        starved = true;  // no more threads to be had (std::system_error, std::bad_alloc)
     }
-    wake_.notify_all();
+    if (starved) {
+        // The rest of the program needs threads too (Qt paints with threads of its own, and
+        // waits for ever for one it cannot start): a few go, and no more are kept.
+        for (int i = 0; i < kLeftToOthers && !workers.empty(); ++i) {
+            workers.back()->leave = true;
+            workers.back()->wake.notify_one();
+            workers.pop_back();
+        }
+        kept_ = workers.size();
+    }
+    try {
+        for (const std::shared_ptr<Worker>& worker : workers) {
+            worker->task = task;
+            worker->index = crew->started;
+            worker->crew = crew;
+            worker->wake.notify_one();
+            ++crew->started;
+        }
+    } catch (...) {
+        // Not even the memory to hand the task on: the task runs on those that have it.
+        for (size_t i = size_t(crew->started); i < workers.size(); ++i) idle_.push_back(workers[i]);
+    }
+    crew->out = crew->started;
+    return crew;
 }
 
-void ReaderThreads::Join() {
+int ReaderThreads::WaitBack(Crew& crew, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return running_ == 0; });
-    task_ = nullptr;
+    crew.back.wait_for(lock, timeout, [&] { return crew.out == 0; });
+    return crew.out;
 }
 
-void ReaderThreads::Loop(int index) {
-    unsigned long seen = 0;
+void ReaderThreads::Loop(const std::shared_ptr<Worker>& worker) {
     std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [&] { return stopping_ || (generation_ != seen && index < wanted_); });
-        if (stopping_) return;
-        seen = generation_;
-        std::function<void(int)>& task = task_;
+        worker->wake.wait(lock, [&] { return worker->leave || bool(worker->task); });
+        if (worker->leave) return;
+        std::function<void(int)> task = std::move(worker->task);
+        worker->task = nullptr;
         lock.unlock();
-        task(index);
+        task(worker->index);
+        task = nullptr;  // what the task owns goes before the thread is back
         lock.lock();
-        if (--running_ == 0) done_.notify_all();
+        if (--worker->crew->out == 0) worker->crew->back.notify_all();
+        worker->crew = nullptr;
+        if (idle_.size() >= kept_) return;  // others took its place while it was busy
+        idle_.push_back(worker);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QImageReader>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "app/platform/Names.h"
@@ -42,8 +43,12 @@ private:
     int fd_;
 };
 
-// How a picture file is opened. O_NONBLOCK: opening a FIFO must not wait for a writer.
+// How a picture file is opened for reading. O_NONBLOCK: should a FIFO be opened after all,
+// it must not wait for a writer.
 constexpr int kReadingFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+// A read interrupted this many times in a row is taken to fail: a file system that answers
+// every read so would otherwise keep the scan going round for ever.
+constexpr int kInterruptedReads = 64;
 
 // The file's name within its folder: in an open folder the file is found by its name alone,
 // without walking the whole path again.
@@ -51,16 +56,54 @@ const char* NameInFolder(const std::string& path) {
     return path.c_str() + (path.size() - BaseNameView(path).size());
 }
 
-int OpenForReading(const std::string& path, int folderFd) {
-    if (folderFd < 0) return ::open(path.c_str(), kReadingFlags);
-    return ::openat(folderFd, NameInFolder(path), kReadingFlags);
+// Looks `name` up, links followed, without opening what it holds for reading (a FIFO or
+// device so found is neither opened nor woken).
+int LookUp(int folderFd, const char* name) {
+    return ::openat(folderFd < 0 ? AT_FDCWD : folderFd, name, O_PATH | O_CLOEXEC);
+}
+
+// The file `found` (a LookUp) refers to, opened for reading: through the process's own table
+// of descriptors, so it is that very file and not whatever its name holds by now. Without
+// /proc, by name, and only if that is still the same file.
+int OpenFound(int found, int folderFd, const char* name, const struct stat& st) {
+    static const int descriptors = ::open("/proc/self/fd", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (descriptors >= 0) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%d", found);
+        return ::openat(descriptors, number, kReadingFlags);
+    }
+    const int fd = ::openat(folderFd < 0 ? AT_FDCWD : folderFd, name, kReadingFlags);
+    struct stat now {};
+    if (fd >= 0 && (::fstat(fd, &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino)) {
+        ::close(fd);
+        errno = ENOENT;  // another file took the name meanwhile
+        return -1;
+    }
+    return fd;
+}
+
+// Reads up to `size` bytes from the start: how many, or -1 with errno.
+ssize_t ReadFrom(int fd, char* to, size_t size) {
+    size_t done = 0;
+    for (int interrupted = 0; done < size;) {
+        const ssize_t n = ::pread(fd, to + done, size - done, off_t(done));
+        if (n < 0) {
+            if (errno == EINTR && ++interrupted < kInterruptedReads) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += size_t(n);
+        interrupted = 0;
+    }
+    return ssize_t(done);
 }
 
 QByteArray ReadRegularFile(const std::string& path, int folderFd) {
-    FileHandle file(OpenForReading(path, folderFd));
-    if (file.get() < 0) throw ErrorFromErrno(errno, path);
+    const char* name = folderFd < 0 ? path.c_str() : NameInFolder(path);
+    FileHandle found(LookUp(folderFd, name));
+    if (found.get() < 0) throw ErrorFromErrno(errno, path);
     struct stat st {};
-    if (::fstat(file.get(), &st) != 0) throw ErrorFromErrno(errno, path);
+    if (::fstat(found.get(), &st) != 0) throw ErrorFromErrno(errno, path);
     if (!S_ISREG(st.st_mode))
         throw RuntimeError(errPathFileAccess,
                            QStringLiteral("Path/File access error (not a regular file): \"%1\"")
@@ -69,19 +112,12 @@ QByteArray ReadRegularFile(const std::string& path, int folderFd) {
         throw RuntimeError(
             errInvalidPicture,
             QStringLiteral("Invalid picture (file too large): \"%1\"").arg(DisplayName(path)));
+    FileHandle file(OpenFound(found.get(), folderFd, name, st));
+    if (file.get() < 0) throw ErrorFromErrno(errno, path);
     QByteArray bytes(static_cast<qsizetype>(st.st_size), Qt::Uninitialized);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        ssize_t n =
-            ::read(file.get(), bytes.data() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw ErrorFromErrno(errno, path);
-        }
-        if (n == 0) break;  // the file shrank meanwhile: decode what is there
-        done += n;
-    }
-    bytes.truncate(done);
+    const ssize_t n = ReadFrom(file.get(), bytes.data(), size_t(bytes.size()));
+    if (n < 0) throw ErrorFromErrno(errno, path);
+    bytes.truncate(qsizetype(n));  // the file shrank meanwhile: decode what is there
     return bytes;
 }
 
@@ -95,14 +131,77 @@ QImage BannerImage(const QRgb* pixels) {
     return picture;
 }
 
-bool ReadBannerPixels(int folderFd, const char* name, QRgb* pixels) {
+bool NamesNoFile(int err) {
+    return err == ENOENT || err == ENOTDIR || err == ELOOP || err == ENAMETOOLONG;
+}
+
+void ReadBanner(int folderFd, const char* name, bool plain, uint64_t size, QRgb* pixels,
+                BannerRead& out) {
+    out.kind = BannerRead::NotABanner;
+    out.error = 0;
+    auto fail = [&](int err) {
+        out.kind = BannerRead::Failed;
+        out.error = err;
+    };
     char buffer[4096];
-    FileHandle file(::openat(folderFd, name, kReadingFlags));
-    if (file.get() < 0) return false;
-    ssize_t n;
-    do n = ::read(file.get(), buffer, sizeof buffer);
-    while (n < 0 && errno == EINTR);
-    return n > 0 && n < ssize_t(sizeof buffer) && DecodeBanner(buffer, size_t(n), pixels);
+    if (size >= sizeof buffer) return;  // not a banner's size: for the careful way
+    struct stat st {};
+    int opened = -1;
+    if (plain) {
+        // Looked at, then opened without following a link, and judged again on what was
+        // opened; should it have become a link meanwhile, it is looked up the other way.
+        if (::fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (!NamesNoFile(errno)) fail(errno);
+            return;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            if (!S_ISREG(st.st_mode) || uint64_t(st.st_size) != size) return;
+            opened = ::openat(folderFd, name, kReadingFlags | O_NOFOLLOW);
+            if (opened < 0 && errno != ELOOP) {
+                if (!NamesNoFile(errno)) fail(errno);
+                return;
+            }
+        }
+    }
+    FileHandle found(opened >= 0 ? -1 : LookUp(folderFd, name));
+    if (opened < 0 && found.get() < 0) {
+        if (!NamesNoFile(errno)) fail(errno);
+        return;
+    }
+    if (::fstat(opened >= 0 ? opened : found.get(), &st) != 0) {
+        fail(errno);
+        if (opened >= 0) ::close(opened);
+        return;
+    }
+    if (!S_ISREG(st.st_mode) || uint64_t(st.st_size) != size) {
+        if (opened >= 0) ::close(opened);
+        return;
+    }
+    FileHandle file(opened >= 0 ? opened : OpenFound(found.get(), folderFd, name, st));
+    ssize_t n = file.get() < 0 ? -1 : ReadFrom(file.get(), buffer, sizeof buffer);
+    // A file rewritten meanwhile (cut short, then written again) is read again as it is now.
+    for (int again = 0; n >= 0 && uint64_t(n) != size && again < 3; ++again) {
+        if (::fstat(file.get(), &st) != 0 || uint64_t(st.st_size) != size) return;  // not now
+        n = ReadFrom(file.get(), buffer, sizeof buffer);
+    }
+    if (n < 0) {
+        // The file could not be opened or read. It may have gone or changed meanwhile (a file
+        // system may then answer with an error that is not the cause): what its name holds
+        // now decides, by the same test as before.
+        const int err = errno;
+        struct stat now {};
+        if (::fstatat(folderFd < 0 ? AT_FDCWD : folderFd, name, &now, 0) != 0)
+            NamesNoFile(errno) ? void() : fail(err);
+        else if (S_ISREG(now.st_mode) && uint64_t(now.st_size) == size)
+            fail(err);
+        return;
+    }
+    if (DecodeBanner(buffer, size_t(n), pixels)) {
+        out.kind = BannerRead::Decoded;
+        return;
+    }
+    out.kind = BannerRead::Undecoded;
+    out.bytes.assign(buffer, size_t(n));
 }
 
 bool DecodeBanner(const char* data, size_t size, QRgb* out) {
@@ -181,13 +280,6 @@ QImage DecodePicture(const QByteArray& bytes) {
 }
 
 QImage LoadPicture(const std::string& path, int folderFd) {
-    if (folderFd >= 0) {
-        // A banner in a folder being listed, where the listing has just seen a regular file,
-        // is read the quick way first; anything else is read again the careful way below,
-        // with its checks and messages.
-        QRgb pixels[kBannerWidth * kBannerHeight];
-        if (ReadBannerPixels(folderFd, NameInFolder(path), pixels)) return BannerImage(pixels);
-    }
     QImage picture = DecodePicture(ReadRegularFile(path, folderFd));
     if (picture.isNull())
         throw RuntimeError(errInvalidPicture,
