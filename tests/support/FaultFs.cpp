@@ -65,7 +65,9 @@ FaultFs::~FaultFs() {
         ::kill(pid_t(process_.processId()), SIGKILL);
         process_.waitForFinished(10000);
     }
-    if (mounted_ && IsMountedOver(mountPoint_, scratch_.Path())) {
+    // Once its process is gone the mount answers nothing, not even whether it is one: it is
+    // taken away all the same.
+    if (mounted_) {
         QProcess unmount;
         unmount.setProcessChannelMode(QProcess::MergedChannels);
         unmount.start("fusermount", {"-u", "-z", QString::fromStdString(mountPoint_)});
