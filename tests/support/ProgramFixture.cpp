@@ -185,7 +185,10 @@ int ProgramTest::RunDisabledTest(const QStringList& prefix, const char* name,
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TALVANE_TEST_FOLDER", QString::fromStdString(folder));
-    env.insert("XDG_RUNTIME_DIR", "/tmp");
+    // A child that is killed leaves its temporary folders; they go with this one.
+    const TempFolder scratch;
+    env.insert("TMPDIR", QString::fromStdString(scratch.Path()));
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(scratch.Path()));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(standardError ? QProcess::ForwardedOutputChannel
                                               : QProcess::ForwardedChannels);
