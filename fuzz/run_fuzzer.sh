@@ -20,7 +20,7 @@ if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$here" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-[ "$mode" = check ] || cmake --build "$build" -j "${FUZZ_JOBS:-2}"
+[ "$mode" = check ] || cmake --build "$build" -j "${FUZZ_JOBS:-2}" --target picture_fuzzer
 
 fuzzer=$build/picture_fuzzer
 case $mode in

@@ -291,7 +291,7 @@ bool BannerReadAhead::NextFile(FsFile& file) {
     }
     JoinPathInto(file.path_, folder_.Path(), slot->name);
     file.size_ = shared_->size;
-    file.folderFd_ = folder_.Fd();
+    file.folder_ = folder_.Shared();
     return true;  // its pixels stay as they are until the next call
 }
 

@@ -281,22 +281,18 @@ void FsFile::SetName(const std::string& name) {
     std::string target = JoinPath(FolderPart(path_), name);
     if (target == path_) return;
     const std::string from(Name());
-    int rc = RenameNoReplace(folderFd_, from.c_str(), name.c_str(), path_);
+    int rc = RenameNoReplace(FolderFd(), from.c_str(), name.c_str(), path_);
     int err = rc == 0 ? 0 : errno;
-    if (err == EEXIST && DifferInCaseOnly(from, name) && !TakenByAnother(folderFd_, from, name)) {
+    if (err == EEXIST && DifferInCaseOnly(from, name) && !TakenByAnother(FolderFd(), from, name)) {
         // The new spelling is taken by the file itself: the folder ignores letter case. (A
         // second link spelt that way would be listed under it.)
-        rc = RenameThroughSpareName(folderFd_, from, name, path_);
+        rc = RenameThroughSpareName(FolderFd(), from, name, path_);
         err = rc == 0 ? 0 : errno;
     }
-    if (err == ENOENT && NameExists(folderFd_, from))
+    if (err == ENOENT && NameExists(FolderFd(), from))
         throw BadName(name, "the file system does not accept it");  // the file is still there
     if (err != 0) throw ErrorFromErrno(err, err == EEXIST ? target : path_);
     path_ = std::move(target);
-}
-
-FsFolder::~FsFolder() {
-    if (dir_) ::closedir(static_cast<DIR*>(dir_));
 }
 
 FileLook LookAt(int folderFd, const char* name) {
@@ -311,7 +307,7 @@ FileLook LookAt(int folderFd, const char* name) {
 }
 
 bool FsFolder::NextName(std::string_view& name) {
-    DIR* dir = static_cast<DIR*>(dir_);
+    DIR* dir = dir_.get();
     for (;;) {
         if (!putBack_.empty()) {
             // Listed where its spare folder was; should the listing name it again, it is
@@ -347,7 +343,13 @@ bool FsFolder::NextName(std::string_view& name) {
     }
 }
 
-int FsFolder::Fd() const { return ::dirfd(static_cast<DIR*>(dir_)); }
+FsFolder::FsFolder(std::string path, DIR* dir)
+    : path_(std::move(path)),
+      dir_(dir),
+      // A descriptor of its own: the files found hold it, and it outlives the listing.
+      lookups_(std::make_shared<const UniqueFd>(::fcntl(::dirfd(dir), F_DUPFD_CLOEXEC, 0))) {}
+
+int FsFolder::Fd() const { return ::dirfd(dir_.get()); }
 
 bool FsFolder::NextFile(FsFile& file) {
     std::string_view name;
@@ -361,7 +363,7 @@ bool FsFolder::NextFile(FsFile& file) {
         if (look.kind == FileLook::Failed) throw ErrorFromErrno(look.error, file.path_);
         if (look.kind == FileLook::NotAFile) continue;
         file.size_ = look.size;
-        file.folderFd_ = Fd();
+        file.folder_ = lookups_;
         return true;
     }
 }
@@ -371,7 +373,9 @@ void SetRenameStepHook(RenameStepHook hook) { gRenameStepHook = hook; }
 std::unique_ptr<FsFolder> FileSystemObject::GetFolder(const std::string& path) {
     DIR* dir = ::opendir(path.c_str());
     if (!dir) throw ErrorFromErrno(errno, path, PathKind::Folder);
-    return std::unique_ptr<FsFolder>(new FsFolder(path, dir));
+    std::unique_ptr<FsFolder> folder(new FsFolder(path, dir));
+    if (folder->lookups_->get() < 0) throw ErrorFromErrno(errno, path, PathKind::Folder);
+    return folder;
 }
 
 FsFile FileSystemObject::GetFile(const std::string& path) {
@@ -387,8 +391,7 @@ FsFile FileSystemObject::GetFile(const std::string& path) {
     FsFile file;
     file.path_ = path;
     file.size_ = static_cast<uint64_t>(st.st_size);
-    file.folderFd_ = folder->get();
-    file.ownFolder_ = std::move(folder);
+    file.folder_ = std::move(folder);
     return file;
 }
 

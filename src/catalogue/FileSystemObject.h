@@ -4,6 +4,7 @@
 // and paths are the bytes the file system holds. A file is reached through its open folder by
 // its name alone, so a path longer than the system takes is no obstacle.
 
+#include <dirent.h>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,7 +25,7 @@ public:
     std::string_view Name() const;
     uint64_t Size() const { return size_; }
     // The open folder the file lies in.
-    int FolderFd() const { return folderFd_; }
+    int FolderFd() const { return folder_ ? folder_->get() : -1; }
 
     // Renames the file within its folder. The new name must be a single valid name (no '/',
     // no NUL, not too long, accepted by the file system: errBadFileName). A file of that name
@@ -40,14 +41,14 @@ private:
     friend class BannerReadAhead;
     std::string path_;
     uint64_t size_ = 0;
-    int folderFd_ = -1;
-    std::shared_ptr<UniqueFd> ownFolder_;  // the folder, when the file was not found by a listing
+    // The folder, shared with the listing that found the file and every file it found: it
+    // stays open as long as any of them is held.
+    std::shared_ptr<const UniqueFd> folder_;
 };
 
 // An open folder, enumerated once, in the file system's order.
 class FsFolder {
 public:
-    ~FsFolder();
     FsFolder(const FsFolder&) = delete;
     FsFolder& operator=(const FsFolder&) = delete;
 
@@ -71,13 +72,19 @@ public:
     bool ListedAsRegular() const { return listedRegular_; }
     // The open folder, to look names up in.
     int Fd() const;
+    // The same, for the files found in it to hold.
+    const std::shared_ptr<const UniqueFd>& Shared() const { return lookups_; }
 
 private:
     friend class FileSystemObject;
     friend class BannerReadAhead;
-    FsFolder(std::string path, void* dir) : path_(std::move(path)), dir_(dir) {}
+    FsFolder(std::string path, DIR* dir);
     std::string path_;
-    void* dir_;
+    struct CloseDir {
+        void operator()(DIR* dir) const { ::closedir(dir); }
+    };
+    std::unique_ptr<DIR, CloseDir> dir_;
+    std::shared_ptr<const UniqueFd> lookups_;
     int listingError_ = 0;
     NameSet listed_;
     bool listedRegular_ = false;

@@ -7,22 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "app/platform/UniqueFd.h"
+
 namespace talvane {
-
-// A descriptor that is closed when it goes.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
-    ~UniqueFd();
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Opens the folder holding `path` (everything before its last '/'), to look up, rename and
 // delete names in; -1 with errno set when it cannot be opened.

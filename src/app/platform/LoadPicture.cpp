@@ -12,6 +12,7 @@
 
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
+#include "app/platform/UniqueFd.h"
 
 namespace talvane {
 
@@ -28,20 +29,6 @@ uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1]
 uint32_t Le32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-
-class FileHandle {
-public:
-    explicit FileHandle(int fd) : fd_(fd) {}
-    ~FileHandle() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // How a picture file is opened for reading. O_NONBLOCK: should a FIFO be opened after all,
 // it must not wait for a writer.
@@ -100,7 +87,7 @@ ssize_t ReadFrom(int fd, char* to, size_t size) {
 
 QByteArray ReadRegularFile(const std::string& path, int folderFd) {
     const char* name = folderFd < 0 ? path.c_str() : NameInFolder(path);
-    FileHandle found(LookUp(folderFd, name));
+    UniqueFd found(LookUp(folderFd, name));
     if (found.get() < 0) throw ErrorFromErrno(errno, path);
     struct stat st {};
     if (::fstat(found.get(), &st) != 0) throw ErrorFromErrno(errno, path);
@@ -112,7 +99,7 @@ QByteArray ReadRegularFile(const std::string& path, int folderFd) {
         throw RuntimeError(
             errInvalidPicture,
             QStringLiteral("Invalid picture (file too large): \"%1\"").arg(DisplayName(path)));
-    FileHandle file(OpenFound(found.get(), folderFd, name, st));
+    UniqueFd file(OpenFound(found.get(), folderFd, name, st));
     if (file.get() < 0) throw ErrorFromErrno(errno, path);
     QByteArray bytes(static_cast<qsizetype>(st.st_size), Qt::Uninitialized);
     const ssize_t n = ReadFrom(file.get(), bytes.data(), size_t(bytes.size()));
@@ -162,7 +149,7 @@ void ReadBanner(int folderFd, const char* name, bool plain, uint64_t size, QRgb*
             opened = ::openat(folderFd, name, kReadingFlags | O_NOFOLLOW);
         }
     }
-    FileHandle found(opened >= 0 ? -1 : LookUp(folderFd, name));
+    UniqueFd found(opened >= 0 ? -1 : LookUp(folderFd, name));
     if (opened < 0) {
         if (found.get() < 0) {
             if (!NamesNoFile(errno)) fail(errno);
@@ -171,7 +158,7 @@ void ReadBanner(int folderFd, const char* name, bool plain, uint64_t size, QRgb*
         if (::fstat(found.get(), &st) != 0) return fail(errno);
         if (!S_ISREG(st.st_mode) || uint64_t(st.st_size) != size) return;
     }
-    FileHandle file(opened >= 0 ? opened : OpenFound(found.get(), folderFd, name, st));
+    UniqueFd file(opened >= 0 ? opened : OpenFound(found.get(), folderFd, name, st));
     // As long as it was when judged: one read, and none more to find the end.
     ssize_t n = file.get() < 0 ? -1 : ReadFrom(file.get(), buffer, size);
     // A file rewritten meanwhile (cut short, then written again) is read again as it is now.

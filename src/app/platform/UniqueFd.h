@@ -1,0 +1,32 @@
+#pragma once
+// A descriptor that is closed when it goes.
+
+#include <unistd.h>
+
+namespace talvane {
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    ~UniqueFd() { Close(); }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) {
+            Close();
+            fd_ = other.fd_;
+            other.fd_ = -1;
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    void Close() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int fd_;
+};
+
+}  // namespace talvane
