@@ -16,6 +16,7 @@
 #include "app/platform/LoadPicture.h"
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
+#include "catalogue/ReaderPolicy.h"
 
 namespace talvane {
 
@@ -25,22 +26,11 @@ namespace {
 constexpr size_t kBatch = 16;
 // Descriptors left for everything else the program may open meanwhile.
 constexpr int kSpareDescriptors = 8;
-// A file looked at and read from memory takes a few microseconds; one that takes longer than
-// this was, most likely, waiting on the disk. When many do, the disk is slow to answer, and
-// more reads in flight shorten the wait. (Now and then a read is slow only because its thread
-// had to give way to another, hence the count over several reads.)
-constexpr auto kSlowRead = std::chrono::microseconds(40);
-constexpr int kReadsJudged = 8;
-constexpr int kSlowReadsForMore = 4;
 // At a scan's end, how often to see whether the readers still out are all in calls to the file
 // system, and how long to wait for those before they are left to come back on their own.
 constexpr auto kPoll = std::chrono::milliseconds(1);
 constexpr auto kCallsWaitedFor = std::chrono::milliseconds(50);
 constexpr int kListingFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-
-// Readers while files come from memory: as many as there are processors, which they share
-// with the lister and the user-interface thread.
-int ReadersAtFirst() { return int(std::max(1u, std::thread::hardware_concurrency())); }
 
 }  // namespace
 
@@ -103,7 +93,7 @@ BannerReadAhead::BannerReadAhead(FsFolder& folder, bool (*wanted)(std::string_vi
         shared.listing.reset(new FsFolder(folder.Path(), dir));
         shared.fd = own;
         shared.ring = std::make_unique<Slot[]>(kWindow);
-        shared.active = std::min(readers, ReadersAtFirst()) + 1;  // the lister is reader 0
+        shared.active = ReaderPolicy::ReadersAtFirst(readers) + 1;  // the lister is reader 0
         // Thread 0 lists the folder, then reads with the others.
         crew_ = ReaderThreads::Instance().Run(
             [shared = shared_](int index) {
@@ -198,7 +188,7 @@ void BannerReadAhead::Shared::List() {
 }
 
 void BannerReadAhead::Shared::ReadSlots(int reader) {
-    int reads = 0, slow = 0;
+    ReaderPolicy policy;
     std::unique_lock lock(mutex);
     for (;;) {
         if (reader >= active) called.wait(lock, [&] { return stopping || reader < active; });
@@ -215,11 +205,7 @@ void BannerReadAhead::Shared::ReadSlots(int reader) {
             inCalls.fetch_add(1);
             Read(slot);
             inCalls.fetch_sub(1);
-            slow += std::chrono::steady_clock::now() - start > kSlowRead;
-            if (++reads == kReadsJudged) {
-                if (slow >= kSlowReadsForMore) CallMoreReaders();
-                reads = slow = 0;
-            }
+            if (policy.Read(std::chrono::steady_clock::now() - start)) CallMoreReaders();
         }
         lock.lock();
     }

@@ -6,6 +6,7 @@
 #include "app/platform/LoadPicture.h"
 #include "app/platform/MsgBox.h"
 #include "app/platform/Names.h"
+#include "app/platform/PaintingThreads.h"
 #include "app/platform/RuntimeError.h"
 #include "catalogue/BannerReadAhead.h"
 #include "catalogue/FileSystemObject.h"
@@ -14,6 +15,7 @@
 namespace talvane {
 
 void Main(const std::string& folderPath) {
+    KeepPaintingThreads();
     frmMain().Show();
     frmPreview().Show(&frmMain());
     LoadBanners(folderPath);

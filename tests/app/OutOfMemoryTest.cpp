@@ -31,14 +31,14 @@ TEST_F(OutOfMemoryTest, AScanThatRunsOutOfMemoryIsReportedAndTheProgramGoesOn) {
     GTEST_SKIP() << "a sanitizer's allocator ends the program rather than fail an allocation "
                     "(needs a build without sanitizers)";
 #endif
-    // 120,000 banners: links to a few files, each taking as many links as any file system
+    // 200,000 banners: links to a few files, each taking as many links as any file system
     // gives one file; in memory where there is a file system there, as they are made quicker.
     const QByteArray tmp = qgetenv("TMPDIR");
     if (::access("/dev/shm", W_OK) == 0) qputenv("TMPDIR", "/dev/shm");
     TempFolder folder;
     qputenv("TMPDIR", tmp);
     if (tmp.isNull()) qunsetenv("TMPDIR");
-    constexpr int kFiles = 3, kLinksEach = 40000;
+    constexpr int kFiles = 5, kLinksEach = 40000;
     for (int f = 0; f < kFiles; ++f) {
         const std::string first = folder.WriteBanner("b" + std::to_string(f) + "-0.bmp", f + 1);
         for (int i = 1; i < kLinksEach; ++i) {
@@ -65,7 +65,7 @@ TEST_F(OutOfMemoryTest, DISABLED_ScanUnderALimit) {
     struct rlimit unlimited {};
     ::getrlimit(RLIMIT_AS, &unlimited);
     struct rlimit limited = unlimited;
-    limited.rlim_cur = AddressSpaceInUse() + (rlim_t(64) << 20);
+    limited.rlim_cur = AddressSpaceInUse() + (rlim_t(32) << 20);
     ASSERT_EQ(::setrlimit(RLIMIT_AS, &limited), 0);
     desktop.folders.push_back(folder);
     ChooseMenu(Main().mnuNew);

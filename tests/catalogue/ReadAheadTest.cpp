@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "catalogue/MainModule.h"
+#include "catalogue/ReaderPolicy.h"
 #include "support/ChildProcess.h"
 #include "support/FaultFs.h"
 #include "support/ProgramFixture.h"
@@ -312,6 +313,31 @@ TEST_F(ReadAheadTest, DISABLED_ScanWithFewThreads) {
         EXPECT_EQ(Panel(3), "3000 Banners");
         Press(Qt::Key_F5);
     }
+}
+
+}  // namespace
+}  // namespace talvane::test
+
+namespace talvane::test {
+namespace {
+
+TEST(ReaderPolicyTest, MoreReadersOnlyWhenManyReadsOfARunWaitedOnTheDisk) {
+    using namespace std::chrono_literals;
+    const std::chrono::microseconds fast = 5us, slow = 2ms;
+    // Reads from memory, with one or three slow ones in every run: the disk is not slow.
+    for (int slowOnes : {0, 1, 3}) {
+        ReaderPolicy policy;
+        for (int run = 0; run < 50; ++run)
+            for (int read = 0; read < ReaderPolicy::kReadsJudged; ++read)
+                ASSERT_FALSE(policy.Read(read < slowOnes ? slow : fast)) << slowOnes;
+    }
+    // Half the reads of a run slow: at that run's end, and only then.
+    ReaderPolicy policy;
+    for (int read = 1; read < ReaderPolicy::kReadsJudged; ++read)
+        EXPECT_FALSE(policy.Read(read % 2 ? slow : fast));
+    EXPECT_TRUE(policy.Read(slow));
+    EXPECT_GE(ReaderPolicy::ReadersAtFirst(32), 1);
+    EXPECT_EQ(ReaderPolicy::ReadersAtFirst(0), 0);
 }
 
 }  // namespace
