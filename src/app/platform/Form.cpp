@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/platform/Accessibility.h"
-#include "app/platform/MsgBox.h"
+#include "app/platform/EventHandler.h"
 #include "app/platform/Screen.h"
 #include "app/platform/WindowManagerHints.h"
 
