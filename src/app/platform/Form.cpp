@@ -1,17 +1,13 @@
 #include "app/platform/Form.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QPainter>
 #include <QScreen>
-#include <QStyle>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <vector>
@@ -19,6 +15,7 @@
 #include "app/platform/Accessibility.h"
 #include "app/platform/EventHandler.h"
 #include "app/platform/Screen.h"
+#include "app/platform/ToolCaption.h"
 #include "app/platform/WindowManagerHints.h"
 
 namespace talvane {
@@ -74,45 +71,6 @@ Qt::WindowFlags FlagsOf(BorderStyle style) {
     return Qt::Window;
 }
 }  // namespace
-
-// The caption of a fixed tool window that draws its own: the title and a close box, and
-// a drag on it moves the window.
-class ToolCaption : public QWidget {
-public:
-    explicit ToolCaption(Form* form) : QWidget(form), close_(new QToolButton(this)) {
-        // The desktop's colours, not those of the window's ground.
-        QPalette colours = palette();
-        for (QPalette::ColorRole role :
-             {QPalette::Window, QPalette::WindowText, QPalette::Button, QPalette::ButtonText})
-            colours.setColor(role, QApplication::palette().color(role));
-        setPalette(colours);
-        setAutoFillBackground(true);
-        setFixedHeight(fontMetrics().height() + 4);
-        close_->setAutoRaise(true);
-        close_->setFocusPolicy(Qt::NoFocus);
-        close_->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton, nullptr, this));
-        close_->setAccessibleName(QStringLiteral("Close"));
-        close_->setFixedSize(height() - 2, height() - 2);
-        QObject::connect(close_, &QToolButton::clicked, form, &QWidget::close);
-    }
-
-protected:
-    void resizeEvent(QResizeEvent*) override { close_->move(width() - close_->width() - 1, 1); }
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        const QRect room(3, 0, close_->x() - 6, height());
-        painter.drawText(
-            room, Qt::AlignLeft | Qt::AlignVCenter,
-            fontMetrics().elidedText(window()->windowTitle(), Qt::ElideRight, room.width()));
-    }
-    void mousePressEvent(QMouseEvent* event) override {
-        if (event->button() == Qt::LeftButton && window()->windowHandle())
-            window()->windowHandle()->startSystemMove();
-    }
-
-private:
-    QToolButton* close_;
-};
 
 Form::Form(BorderStyle borderStyle)
     : QWidget(nullptr, FlagsOf(borderStyle)),
