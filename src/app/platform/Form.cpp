@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <vector>
 
 #include "app/platform/Accessibility.h"
@@ -21,14 +22,17 @@
 namespace talvane {
 
 namespace {
-int gLoadedForms = 0;
 // Every form in existence, oldest first.
 std::vector<Form*> gForms;
 std::function<void()> gOnLastFormUnloaded = [] { QCoreApplication::quit(); };
 }  // namespace
 
-void CountLoadedForm() { ++gLoadedForms; }
-int LoadedFormCount() { return gLoadedForms; }
+// A form is loaded from when it is made until it unloads (its window may live on a moment
+// longer, until the event that unloaded it is over).
+int LoadedFormCount() {
+    return int(std::count_if(gForms.begin(), gForms.end(),
+                             [](const Form* form) { return !form->unloaded_; }));
+}
 void SetOnLastFormUnloaded(std::function<void()> action) {
     gOnLastFormUnloaded = std::move(action);
 }
@@ -238,7 +242,7 @@ bool Unload(Form& form, int16_t mode) {
     // Destroyed once the current event is over: the unload may come from one of its own
     // menu commands.
     form.deleteLater();
-    if (--gLoadedForms == 0 && gOnLastFormUnloaded) gOnLastFormUnloaded();
+    if (LoadedFormCount() == 0 && gOnLastFormUnloaded) gOnLastFormUnloaded();
     return true;
 }
 
