@@ -18,6 +18,7 @@
 
 #include "app/platform/BreakableText.h"
 #include "app/platform/MsgBox.h"
+#include "app/platform/ToolCaption.h"
 #include "app/platform/WindowManagerHints.h"
 
 namespace talvane {
@@ -63,7 +64,10 @@ int Desktop::MessageBox(QWidget* owner, const QString& prompt, int style, const 
     } else {
         box.setDefaultButton(box.addButton(QMessageBox::Ok));
     }
-    // Its frame may offer to maximise it: it stays at its own size.
+    // Qt's own frame on Wayland offers to minimise and maximise it: it draws a caption of its
+    // own instead, whose close box closes it as the frame's would (as Escape does).
+    if (OnWayland()) DrawOwnCaption(&box);
+    // A frame may offer to maximise it all the same: it stays at its own size.
     box.winId();
     KeepFixedSizeWindowed(&box);
     box.exec();

@@ -11,17 +11,24 @@ namespace talvane {
 
 class ToolCaption : public QWidget {
 public:
-    // A caption for `window`, a top-level window that lays it out itself. Its close box
-    // closes the window as the window manager's would.
-    explicit ToolCaption(QWidget* window);
+    // A caption for `window`, a top-level window that lays it out itself, or that it spans
+    // from edge to edge along its top. Its close box closes the window as the window
+    // manager's would.
+    explicit ToolCaption(QWidget* window, bool spansWindow = false);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
     QToolButton* close_;
+    bool spansWindow_;
 };
+
+// Takes `window` (a dialog not yet shown, laid out by a layout of its own) out of the
+// toolkit's frame and gives it a ToolCaption along its top, above what its layout holds.
+void DrawOwnCaption(QWidget* window);
 
 }  // namespace talvane
