@@ -4,8 +4,8 @@
 
 #include "app/CommandLine.h"
 #include "app/FrmMain.h"
+#include "app/platform/EventHandler.h"
 #include "app/platform/Form.h"
-#include "app/platform/MsgBox.h"
 #include "app/platform/TerminationSignals.h"
 #include "catalogue/MainModule.h"
 

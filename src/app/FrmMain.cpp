@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 
 #include "app/FrmPreview.h"
+#include "app/platform/EventHandler.h"
 #include "app/platform/MsgBox.h"
 #include "app/platform/RuntimeError.h"
 #include "app/platform/Screen.h"

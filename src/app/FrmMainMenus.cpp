@@ -7,7 +7,7 @@
 
 #include "app/FrmMain.h"
 #include "app/FrmPreview.h"
-#include "app/platform/MsgBox.h"
+#include "app/platform/EventHandler.h"
 #include "catalogue/MainModule.h"
 
 namespace talvane {

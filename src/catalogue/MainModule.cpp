@@ -2,6 +2,7 @@
 
 #include "app/FrmMain.h"
 #include "app/FrmPreview.h"
+#include "app/platform/EventHandler.h"
 #include "app/platform/ListItemsModel.h"
 #include "app/platform/LoadPicture.h"
 #include "app/platform/MsgBox.h"

@@ -8,7 +8,7 @@
 #include <QFile>
 #include <new>
 
-#include "app/platform/MsgBox.h"
+#include "app/platform/EventHandler.h"
 #include "support/ProgramFixture.h"
 
 namespace talvane::test {

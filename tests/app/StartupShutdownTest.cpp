@@ -169,6 +169,19 @@ TEST_F(ShutdownTest, APreviewLoadedAgainHiddenDoesNotKeepTheProgramAlive) {
     EXPECT_EQ(programEnded, 1);
 }
 
+TEST_F(ShutdownTest, AFormOfNoSlotUnloadedLeavesTheProgramRunningWhileTheMainWindowIsLoaded) {
+    Start(std::nullopt);
+    Unload(frmPreview());
+    Form* other = new Form(vbFixedToolWindow);
+    other->Show(&Main());
+    EXPECT_TRUE(Unload(*other));
+    Flush();
+    EXPECT_EQ(programEnded, 0);
+    EXPECT_TRUE(IsFrmMainLoaded());
+    Main().close();
+    EXPECT_EQ(programEnded, 1);
+}
+
 // Whether process `pid` has a handler of its own for `signal`.
 bool Catches(qint64 pid, int signal) {
     QFile status(QString("/proc/%1/status").arg(pid));

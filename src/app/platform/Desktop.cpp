@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -13,52 +12,16 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
-#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <vector>
 
+#include "app/platform/BreakableText.h"
 #include "app/platform/MsgBox.h"
+#include "app/platform/ToolCaption.h"
 #include "app/platform/WindowManagerHints.h"
 
 namespace talvane {
-
-namespace {
-
-constexpr QChar kBreak(0x200B);  // zero width space: where a line may break, unseen
-
-// `text` for a label `width` pixels wide: a stretch with nowhere to break that is wider (a
-// long file name) may break between any two of its characters. `added` gets the places of
-// the breaks put in, in the text returned.
-QString Breakable(const QString& text, const QFontMetrics& metrics, int width,
-                  std::vector<qsizetype>* added) {
-    QString shown;
-    QTextBoundaryFinder lines(QTextBoundaryFinder::Line, text);
-    qsizetype start = 0;
-    for (qsizetype end = lines.toNextBoundary(); end > start; end = lines.toNextBoundary()) {
-        const QString stretch = text.mid(start, end - start);
-        if (metrics.horizontalAdvance(stretch) <= width) {
-            shown += stretch;
-        } else {
-            QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, stretch);
-            qsizetype from = 0;
-            for (qsizetype to = characters.toNextBoundary(); to > from;
-                 to = characters.toNextBoundary()) {
-                if (from > 0) {
-                    added->push_back(shown.size());
-                    shown += kBreak;
-                }
-                shown += stretch.mid(from, to - from);
-                from = to;
-            }
-        }
-        start = end;
-    }
-    return shown;
-}
-
-}  // namespace
 
 int Desktop::MessageBox(QWidget* owner, const QString& prompt, int style, const QString& title) {
     QMessageBox box(owner);
@@ -72,28 +35,11 @@ int Desktop::MessageBox(QWidget* owner, const QString& prompt, int style, const 
     QLabel* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
     QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
     const int width = screen ? std::min(screen->availableGeometry().width() / 2, 400) : 400;
-    std::vector<qsizetype> added;
-    const QString shown =
-        Breakable(prompt, QFontMetrics(label ? label->font() : box.font()), width, &added);
-    box.setText(shown);
+    const BreakableText text(prompt, QFontMetrics(label ? label->font() : box.font()), width);
+    box.setText(text.Shown());
     // Text copied from the box (or selected, for a middle click) is the text as written,
     // without the breaks put in.
-    if (label && !added.empty()) {
-        QClipboard* clipboard = QGuiApplication::clipboard();
-        auto restore = [&, clipboard](QClipboard::Mode mode) {
-            if (!label->hasSelectedText()) return;
-            auto written = [&](qsizetype at) {
-                return at - (std::lower_bound(added.begin(), added.end(), at) - added.begin());
-            };
-            const qsizetype from = label->selectionStart();
-            const qsizetype to = from + label->selectedText().size();
-            const QString copied = prompt.mid(written(from), written(to) - written(from));
-            const QString now = clipboard->text(mode);
-            if (now != copied && QString(now).remove(kBreak) == QString(copied).remove(kBreak))
-                clipboard->setText(copied, mode);
-        };
-        QObject::connect(clipboard, &QClipboard::changed, &box, restore);
-    }
+    if (label) text.KeepCopiesAsWritten(label, &box);
     switch (style & 0x70) {
         case vbCritical:
             box.setIcon(QMessageBox::Critical);
@@ -118,7 +64,10 @@ int Desktop::MessageBox(QWidget* owner, const QString& prompt, int style, const 
     } else {
         box.setDefaultButton(box.addButton(QMessageBox::Ok));
     }
-    // Its frame may offer to maximise it: it stays at its own size.
+    // Qt's own frame on Wayland offers to minimise and maximise it: it draws a caption of its
+    // own instead, whose close box closes it as the frame's would (as Escape does).
+    if (OnWayland()) DrawOwnCaption(&box);
+    // A frame may offer to maximise it all the same: it stays at its own size.
     box.winId();
     KeepFixedSizeWindowed(&box);
     box.exec();

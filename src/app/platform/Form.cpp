@@ -1,37 +1,38 @@
 #include "app/platform/Form.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QPainter>
 #include <QScreen>
-#include <QStyle>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <vector>
 
 #include "app/platform/Accessibility.h"
-#include "app/platform/MsgBox.h"
+#include "app/platform/EventHandler.h"
 #include "app/platform/Screen.h"
+#include "app/platform/ToolCaption.h"
 #include "app/platform/WindowManagerHints.h"
 
 namespace talvane {
 
 namespace {
-int gLoadedForms = 0;
 // Every form in existence, oldest first.
 std::vector<Form*> gForms;
 std::function<void()> gOnLastFormUnloaded = [] { QCoreApplication::quit(); };
 }  // namespace
 
-void CountLoadedForm() { ++gLoadedForms; }
-int LoadedFormCount() { return gLoadedForms; }
+// A form is loaded from when it is made until it unloads (its window may live on a moment
+// longer, until the event that unloaded it is over).
+int LoadedFormCount() {
+    return int(std::count_if(gForms.begin(), gForms.end(),
+                             [](const Form* form) { return !form->unloaded_; }));
+}
 void SetOnLastFormUnloaded(std::function<void()> action) {
     gOnLastFormUnloaded = std::move(action);
 }
@@ -74,45 +75,6 @@ Qt::WindowFlags FlagsOf(BorderStyle style) {
     return Qt::Window;
 }
 }  // namespace
-
-// The caption of a fixed tool window that draws its own: the title and a close box, and
-// a drag on it moves the window.
-class ToolCaption : public QWidget {
-public:
-    explicit ToolCaption(Form* form) : QWidget(form), close_(new QToolButton(this)) {
-        // The desktop's colours, not those of the window's ground.
-        QPalette colours = palette();
-        for (QPalette::ColorRole role :
-             {QPalette::Window, QPalette::WindowText, QPalette::Button, QPalette::ButtonText})
-            colours.setColor(role, QApplication::palette().color(role));
-        setPalette(colours);
-        setAutoFillBackground(true);
-        setFixedHeight(fontMetrics().height() + 4);
-        close_->setAutoRaise(true);
-        close_->setFocusPolicy(Qt::NoFocus);
-        close_->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton, nullptr, this));
-        close_->setAccessibleName(QStringLiteral("Close"));
-        close_->setFixedSize(height() - 2, height() - 2);
-        QObject::connect(close_, &QToolButton::clicked, form, &QWidget::close);
-    }
-
-protected:
-    void resizeEvent(QResizeEvent*) override { close_->move(width() - close_->width() - 1, 1); }
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        const QRect room(3, 0, close_->x() - 6, height());
-        painter.drawText(
-            room, Qt::AlignLeft | Qt::AlignVCenter,
-            fontMetrics().elidedText(window()->windowTitle(), Qt::ElideRight, room.width()));
-    }
-    void mousePressEvent(QMouseEvent* event) override {
-        if (event->button() == Qt::LeftButton && window()->windowHandle())
-            window()->windowHandle()->startSystemMove();
-    }
-
-private:
-    QToolButton* close_;
-};
 
 Form::Form(BorderStyle borderStyle)
     : QWidget(nullptr, FlagsOf(borderStyle)),
@@ -280,7 +242,7 @@ bool Unload(Form& form, int16_t mode) {
     // Destroyed once the current event is over: the unload may come from one of its own
     // menu commands.
     form.deleteLater();
-    if (--gLoadedForms == 0 && gOnLastFormUnloaded) gOnLastFormUnloaded();
+    if (LoadedFormCount() == 0 && gOnLastFormUnloaded) gOnLastFormUnloaded();
     return true;
 }
 

@@ -68,6 +68,7 @@ protected:
 private:
     friend class ClientArea;
     friend bool Unload(Form& form, int16_t mode);
+    friend int LoadedFormCount();
     template <class F>
     friend class FormSlot;
     void ClientResized();
@@ -94,7 +95,7 @@ private:
 // Returns whether the form went. When the last loaded form goes, the program ends.
 bool Unload(Form& form, int16_t mode = vbFormCode);
 
-// Number of forms loaded at this moment.
+// Number of forms loaded at this moment: made, by a FormSlot or not, and not yet unloaded.
 int LoadedFormCount();
 
 // The window a dialog belongs to when no window of the program is active, as right after
@@ -115,7 +116,6 @@ public:
             F* form = new F;
             form_ = form;
             form->onUnloaded_ = [this] { form_ = nullptr; };
-            Loaded();
             form->Form_Load();
         }
         return *form_;
@@ -123,14 +123,7 @@ public:
     bool IsLoaded() const { return form_ != nullptr; }
 
 private:
-    static void Loaded();
     F* form_ = nullptr;
 };
-
-void CountLoadedForm();
-template <class F>
-void FormSlot<F>::Loaded() {
-    CountLoadedForm();
-}
 
 }  // namespace talvane

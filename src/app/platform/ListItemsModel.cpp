@@ -3,8 +3,8 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "app/platform/EventHandler.h"
 #include "app/platform/ImageList.h"
-#include "app/platform/MsgBox.h"
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
 

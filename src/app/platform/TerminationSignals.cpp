@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <cerrno>
 
-#include "app/platform/MsgBox.h"
+#include "app/platform/EventHandler.h"
 
 namespace talvane {
 
