@@ -44,15 +44,9 @@ protected:
     }
 
     // The banners' names in the order the folder lists them.
-    static std::vector<std::string> ListingOrder(const TempFolder& folder) {
-        return ListingOrder(folder.Path());
-    }
     static std::vector<std::string> ListingOrder(const std::string& folder) {
-        std::vector<std::string> names;
-        DIR* dir = ::opendir(folder.c_str());
-        while (dirent* e = dir ? ::readdir(dir) : nullptr)
-            if (e->d_name[0] == 'b') names.push_back(e->d_name);
-        if (dir) ::closedir(dir);
+        std::vector<std::string> names = NamesInListingOrder(folder);
+        std::erase_if(names, [](const std::string& name) { return name[0] != 'b'; });
         return names;
     }
 
@@ -88,7 +82,7 @@ protected:
 TEST_F(ReadAheadTest, AFailureDeepInALargeFolderLeavesExactlyTheBannersBeforeItEachWithItsPicture) {
     TempFolder folder;
     WriteFolder(folder, 2500);
-    const std::vector<std::string> order = ListingOrder(folder);
+    const std::vector<std::string> order = ListingOrder(folder.Path());
     const std::string broken = order[2000];
     folder.Write(broken, QByteArray(1174, 'x'));
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
