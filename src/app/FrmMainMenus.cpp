@@ -103,7 +103,14 @@ void FrmMain::EndLabelEditFirst() {
 }
 
 void FrmMain::RunCommand(void (FrmMain::*handler)()) {
+    const bool onBanner = handler == &FrmMain::mnuDelete_Click ||
+                          handler == &FrmMain::mnuRename_Click ||
+                          handler == &FrmMain::lvwBanners_DblClick;
+    const ListItem chosen = lvwBanners->SelectedItem();
     EndLabelEditFirst();
+    // The edit may have ended with its entry gone, its file being gone, and the selection
+    // moved on: the command was meant for the banner that went, never for its neighbour.
+    if (onBanner && !(lvwBanners->SelectedItem() == chosen)) return;
     RunEventHandler([&] { (this->*handler)(); });
 }
 

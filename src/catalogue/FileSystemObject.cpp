@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -146,6 +147,9 @@ int RenameNoReplace(int folderFd, const char* from, const char* to, const std::s
 // A spare folder is named for the process that made it; the file inside keeps its own name,
 // so that whatever becomes of the process, it is known where the file belongs.
 constexpr std::string_view kSparePrefix = ".talvane-";
+// Held while a rename of ours goes through a spare folder, and while a listing puts a spare
+// folder back: a listing left running by a scan that ended early may meet one of ours.
+std::mutex gSpareFolders;
 
 std::string SpareFolderName(pid_t pid, int attempt) {
     return std::string(kSparePrefix) + std::to_string(pid) + "-" + std::to_string(attempt);
@@ -171,6 +175,7 @@ pid_t SpareFolderProcess(std::string_view name) {
 // error says so; the next scan puts it back.
 int RenameThroughSpareName(int folderFd, const std::string& from, const std::string& to,
                            const std::string& path) {
+    const std::lock_guard<std::mutex> lock(gSpareFolders);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string folder = SpareFolderName(::getpid(), attempt);
         if (::mkdirat(folderFd, folder.c_str(), 0700) != 0) {
@@ -209,7 +214,7 @@ int RenameThroughSpareName(int folderFd, const std::string& from, const std::str
 }
 
 // Whether the process that made a spare folder is gone. The folder of a process with our
-// own number is a dead one's too: no rename of ours is under way while the folder is scanned.
+// own number is a dead one's too: no rename of ours is under way while gSpareFolders is held.
 bool MadeByEndedProcess(pid_t pid) {
     if (pid == ::getpid()) return true;
     return ::kill(pid, 0) != 0 && errno == ESRCH;
@@ -224,9 +229,13 @@ bool IsEmptyFile(int folderFd, const char* name) {
 // Puts the files of a spare folder whose rename was cut short back under their own names.
 // Either name may hold an empty placeholder of that rename, which goes; nothing else is
 // replaced or deleted.
-void PutBackSpareFolder(int folderFd, const std::string& folder) {
+std::vector<std::string> PutBackSpareFolder(int folderFd, const std::string& folder) {
+    std::vector<std::string> putBack;
+    const std::lock_guard<std::mutex> lock(gSpareFolders);
+    if (pid_t pid = SpareFolderProcess(folder); pid <= 0 || !MadeByEndedProcess(pid))
+        return putBack;
     UniqueFd spareFd(::openat(folderFd, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (spareFd.get() < 0) return;
+    if (spareFd.get() < 0) return putBack;
     std::vector<std::string> names;
     ListsAny(spareFd.get(), [&](std::string_view name) {
         if (name != "." && name != "..") names.emplace_back(name);
@@ -237,7 +246,10 @@ void PutBackSpareFolder(int folderFd, const std::string& folder) {
         const std::string spare = folder + "/" + name;
         for (int tries = 0; tries < 2; ++tries) {
             try {
-                if (RenameNoReplace(folderFd, spare.c_str(), name.c_str(), spare) == 0) break;
+                if (RenameNoReplace(folderFd, spare.c_str(), name.c_str(), spare) == 0) {
+                    putBack.push_back(name);
+                    break;
+                }
             } catch (const RuntimeError&) {
                 break;
             }
@@ -253,6 +265,7 @@ void PutBackSpareFolder(int folderFd, const std::string& folder) {
         }
     }
     ::unlinkat(folderFd, folder.c_str(), AT_REMOVEDIR);
+    return putBack;
 }
 
 }  // namespace
@@ -300,6 +313,16 @@ FileLook LookAt(int folderFd, const char* name) {
 bool FsFolder::NextName(std::string_view& name) {
     DIR* dir = static_cast<DIR*>(dir_);
     for (;;) {
+        if (!putBack_.empty()) {
+            // Listed where its spare folder was; should the listing name it again, it is
+            // passed over then.
+            putBackName_ = std::move(putBack_.back());
+            putBack_.pop_back();
+            name = putBackName_;
+            listed_.Insert(name);
+            listedRegular_ = false;
+            return true;
+        }
         errno = 0;
         struct dirent* entry = ::readdir(dir);
         if (!entry) {
@@ -308,6 +331,13 @@ bool FsFolder::NextName(std::string_view& name) {
         }
         const char* n = entry->d_name;
         if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
+        if (n[0] == '.' && (entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN) &&
+            SpareFolderProcess(n) > 0) {
+            // A rename cut short by the end of its process left its file here: put back
+            // under its own name, it is listed under that.
+            putBack_ = PutBackSpareFolder(Fd(), n);
+            continue;
+        }
         if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
             continue;  // folders, FIFOs, sockets and devices are not files to list
         name = n;
@@ -337,21 +367,6 @@ bool FsFolder::NextFile(FsFile& file) {
 }
 
 void SetRenameStepHook(RenameStepHook hook) { gRenameStepHook = hook; }
-
-void FileSystemObject::PutBackSpareNames(const std::string& folderPath) {
-    DIR* dir = ::opendir(folderPath.c_str());
-    if (!dir) return;  // the scan itself says why
-    std::vector<std::string> spares;
-    // Only the names of folders are looked at closely: this runs before every scan.
-    while (const struct dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] != '.' || (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN))
-            continue;
-        if (pid_t pid = SpareFolderProcess(entry->d_name); pid > 0 && MadeByEndedProcess(pid))
-            spares.emplace_back(entry->d_name);
-    }
-    for (const std::string& spare : spares) PutBackSpareFolder(::dirfd(dir), spare);
-    ::closedir(dir);
-}
 
 std::unique_ptr<FsFolder> FileSystemObject::GetFolder(const std::string& path) {
     DIR* dir = ::opendir(path.c_str());

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/platform/FolderFd.h"
 #include "catalogue/NameSet.h"
@@ -60,7 +61,10 @@ public:
     // The next name in the folder that may be a file's, not yet looked at (folders and
     // special files the listing names as such are passed over), each name once even where the
     // file system lists it again: a view valid until the next call. False at the end, or when the
-    // listing failed (ListingError then tells why).
+    // listing failed (ListingError then tells why). A file that a rename of this program's,
+    // cut short by the end of its process, left in a spare folder is put back under its own
+    // name as the listing meets the folder, and named then (best effort: what cannot be put
+    // back stays for the next listing).
     bool NextName(std::string_view& name);
     int ListingError() const { return listingError_; }
     // Whether the listing named the last name a regular file, not a link.
@@ -77,6 +81,8 @@ private:
     int listingError_ = 0;
     NameSet listed_;
     bool listedRegular_ = false;
+    std::vector<std::string> putBack_;  // put back, to be named next
+    std::string putBackName_;
 };
 
 // What looking at a name in an open folder finds: a file (a regular file, or a link to
@@ -101,10 +107,6 @@ void SetRenameStepHook(RenameStepHook hook);
 
 class FileSystemObject {
 public:
-    // Puts back under its own name a file that a rename of this program's, cut short by the
-    // end of its process, left in a spare folder in `folderPath`. Best effort: whatever
-    // cannot be put back stays for the next try.
-    void PutBackSpareNames(const std::string& folderPath);
     // Opens the folder; fails with errPathNotFound (or the folder's access error).
     std::unique_ptr<FsFolder> GetFolder(const std::string& path);
     // The file at `path`; fails with errFileNotFound when there is no such file.

@@ -42,9 +42,6 @@ void LoadBanners(std::string folderPath) {
     SetStatusText(QStringLiteral("Loading Banners"), 1);
 
     FileSystemObject fso;
-    // A rename cut short by the end of its process left its file under a spare name: put back
-    // before the folder is listed, so that it is listed under its own.
-    fso.PutBackSpareNames(folderPath);
     std::unique_ptr<FsFolder> folder = fso.GetFolder(folderPath);
     // The banners are looked at, read and decoded ahead of this loop, many at a time, and
     // come to it in the folder's order.

@@ -171,6 +171,18 @@ TEST_F(DeleteTest, DeleteChosenWithTheMouseDuringAnEditActsOnTheBannerAsTheEditL
     EXPECT_EQ(Panel(3), "2 Banners");
 }
 
+TEST_F(DeleteTest, DeleteDuringAnEditOfABannerGoneMeanwhileAsksAboutNoOtherBanner) {
+    StartWith("Moon");
+    Press(Qt::Key_F2);
+    TypeIntoEditor("Moonrise");
+    ::unlink((folder / "Moon.bmp").c_str());
+    desktop.answers = {vbOK, vbYes};
+    ChooseMenu(Main().mnuDelete);  // the edit ends first: its rename finds no file
+    ASSERT_EQ(desktop.boxes.size(), 1u) << desktop.boxes.back().prompt.toStdString();
+    EXPECT_TRUE(desktop.boxes[0].prompt.startsWith("Error renaming file: File not found"));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"Star.bmp", "Sun.BMP"}));
+}
+
 TEST_F(DeleteTest, RefreshAfterADeletionShowsTheSameList) {
     StartWith("Sun");
     desktop.answers = {vbYes};

@@ -10,12 +10,12 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QProcess>
 #include <QTimer>
 #include <filesystem>
 
 #include "app/platform/TerminationSignals.h"
 #include "catalogue/FileSystemObject.h"
+#include "support/ChildProcess.h"
 #include "support/ProgramFixture.h"
 
 namespace talvane::test {
@@ -23,12 +23,12 @@ namespace {
 
 // Runs a command; its exit code, with what it printed in `output`.
 int RunCommand(const QString& program, const QStringList& arguments, QString* output = nullptr) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000)) return -1;
-    if (output) *output = QString::fromLocal8Bit(process.readAll()).trimmed();
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    std::vector<std::string> argv = {program.toStdString()};
+    for (const QString& argument : arguments) argv.push_back(argument.toStdString());
+    std::string said;
+    const int code = RunToEnd(argv, &said);
+    if (output) *output = QString::fromLocal8Bit(said).trimmed();
+    return code;
 }
 
 // What the rename step hook does in a test: at the `count`th time `step` is reached, `act`.

@@ -11,13 +11,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QProcess>
 #include <fstream>
 #include <functional>
 #include <set>
 #include <thread>
 
 #include "catalogue/MainModule.h"
+#include "support/ChildProcess.h"
 #include "support/FaultFs.h"
 #include "support/ProgramFixture.h"
 
@@ -296,8 +296,8 @@ TEST_F(ReadAheadTest, DISABLED_ScanWithFewThreads) {
             if (word == "VmSize:" && status >> size) break;
         ASSERT_GT(size, 0);
         const long long room = (size + 64 * 1024) * 1024;
-        ASSERT_EQ(QProcess::execute("prlimit", {"--pid", QString::number(::getpid()),
-                                                QString("--as=%1").arg(room)}),
+        ASSERT_EQ(RunToEnd({"prlimit", "--pid", std::to_string(::getpid()),
+                            "--as=" + std::to_string(room)}),
                   0);
     }
     Start(folder);

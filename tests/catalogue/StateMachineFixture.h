@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <QAbstractItemView>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -17,6 +18,7 @@
 #include "app/platform/ListItemsModel.h"
 #include "app/platform/Names.h"
 #include "catalogue/MainModule.h"
+#include "support/FaultFs.h"
 #include "support/ProgramFixture.h"
 
 namespace talvane::test {
@@ -25,6 +27,7 @@ struct Entry {
     char kind;  // 'f' regular file, 'd' folder, 'o' anything else
     QByteArray bytes;
     bool readOnly;
+    ino_t ino = 0;  // not compared: links to one file share it
     bool operator==(const Entry& o) const {
         return kind == o.kind && bytes == o.bytes && readOnly == o.readOnly;
     }
@@ -41,7 +44,7 @@ protected:
             std::string name = item.path().filename().string();
             struct stat st {};
             if (::lstat(item.path().c_str(), &st) != 0) continue;
-            Entry e{'o', {}, false};
+            Entry e{'o', {}, false, st.st_ino};
             if (S_ISREG(st.st_mode)) {
                 e.kind = 'f';
                 e.bytes = ReadFileBytes(item.path().string());
@@ -229,6 +232,38 @@ protected:
                 banners.insert(path + "/" + name);
         ASSERT_EQ(keys, banners) << "a finished scan lists exactly the banners on disk";
     }
+
+    // Chooses what the file system does to the next scan: names listed twice, a file that
+    // goes and one cut short when they are opened.
+    void Disturb(FaultFs& fs, const Disk& disk, std::vector<std::string>& gone,
+                 std::vector<std::string>& cut) {
+        std::vector<std::string> names;
+        for (const auto& [name, e] : disk)
+            if (std::all_of(name.begin(), name.end(), [](char c) { return c > ' ' && c < 127; }))
+                names.push_back(name);  // words of the rules file
+        if (names.empty()) return;
+        std::string rules;
+        for (int i = 0, n = int(rng() % 3); i < n; ++i)
+            rules += "readdir * repeat " + Pick(names) + "\n";
+        if (rng() % 2) {
+            gone.push_back(Pick(names));
+            rules += "open " + gone.back() + " vanish\n";
+        }
+        // A file with one name only: cut short through another name once it has been read
+        // by this one, it is rightly listed though no longer a banner.
+        std::erase_if(names, [&](const std::string& name) {
+            return std::count_if(disk.begin(), disk.end(), [&](const auto& other) {
+                       return other.second.ino == disk.at(name).ino;
+                   }) > 1;
+        });
+        if (!names.empty() && rng() % 2) {
+            cut.push_back(Pick(names));
+            rules += "open " + cut.back() + " shrink " + std::to_string(rng() % 1174) + "\n";
+        }
+        fs.SetRules(rules);
+    }
+
+    void Run(const std::string& root, FaultFs* fs);
 
     std::mt19937 rng;
     TempFolder folder;

@@ -25,23 +25,19 @@ bool IsMountedOver(const std::string& mountPoint, const std::string& parent) {
 std::string FaultFs::Mount() {
     if (::access("/dev/fuse", R_OK | W_OK) != 0) return "no FUSE device (/dev/fuse)";
     if (::access(kPython, X_OK) != 0) return "no /usr/bin/python3";
-    QProcess probe;
-    probe.start(kPython, {"-c", "import fusepy"});
-    if (!probe.waitForFinished(10000) || probe.exitCode() != 0)
+    if (RunToEnd({kPython, "-c", "import fusepy"}, nullptr, std::chrono::seconds(10)) != 0)
         return "no fusepy for /usr/bin/python3 (python3-fusepy)";
 
     mountPoint_ = scratch_ / "mnt";
     rules_ = scratch_ / "rules";
     ::mkdir(mountPoint_.c_str(), 0755);
     SetRules("");
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(kPython, {QStringLiteral(TALVANE_TEST_SUPPORT_DIR "/faultfs.py"),
-                             QString::fromStdString(root_.Path()),
-                             QString::fromStdString(mountPoint_), QString::fromStdString(rules_)});
-    if (!process_.waitForStarted(10000)) return "faultfs.py did not start";
+    if (!process_.Start(
+            {kPython, TALVANE_TEST_SUPPORT_DIR "/faultfs.py", root_.Path(), mountPoint_, rules_}))
+        return "faultfs.py did not start";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!IsMountedOver(mountPoint_, scratch_.Path())) {
-        if (process_.state() == QProcess::NotRunning || std::chrono::steady_clock::now() > deadline)
+        if (!process_.Running() || std::chrono::steady_clock::now() > deadline)
             return "faultfs.py could not mount (is FUSE usable here?)";
         QThread::msleep(20);
     }
@@ -60,18 +56,16 @@ void FaultFs::SetRules(const std::string& rules) {
 }
 
 FaultFs::~FaultFs() {
-    if (process_.state() != QProcess::NotRunning) {
+    if (process_.Running()) {
         // Killed, the file system's connection is cut and every call waiting on it fails.
-        ::kill(pid_t(process_.processId()), SIGKILL);
-        process_.waitForFinished(10000);
+        process_.Kill(SIGKILL);
+        process_.Wait(std::chrono::seconds(10));
     }
     // Once its process is gone the mount answers nothing, not even whether it is one: it is
     // taken away all the same.
     if (mounted_) {
-        QProcess unmount;
-        unmount.setProcessChannelMode(QProcess::MergedChannels);
-        unmount.start("fusermount", {"-u", "-z", QString::fromStdString(mountPoint_)});
-        unmount.waitForFinished(10000);
+        std::string said;
+        RunToEnd({"fusermount", "-u", "-z", mountPoint_}, &said, std::chrono::seconds(10));
     }
 }
 

@@ -2,8 +2,8 @@
 // A folder on a file system that fails, waits or hangs chosen calls on chosen names, for the
 // tests of what the program does when the disk misbehaves (faultfs.py beside this file).
 
-#include <QProcess>
 #include <string>
+#include "support/ChildProcess.h"
 
 #include "support/BannerFiles.h"
 
@@ -32,7 +32,7 @@ private:
     TempFolder scratch_;
     std::string mountPoint_;
     std::string rules_;
-    QProcess process_;
+    ChildProcess process_;
     bool mounted_ = false;
 };
 

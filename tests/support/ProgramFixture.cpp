@@ -6,11 +6,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProcess>
 #include <QTest>
 
 #include "app/platform/ListItemsModel.h"
 #include "catalogue/MainModule.h"
+#include "support/ChildProcess.h"
 
 namespace talvane::test {
 
@@ -172,20 +172,22 @@ void ProgramTest::TypeIntoEditor(const QString& text) {
 
 int ProgramTest::RunDisabledTest(const QStringList& prefix, const char* name,
                                  const std::string& folder, QByteArray* standardError) {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("TALVANE_TEST_FOLDER", QString::fromStdString(folder));
-    env.insert("XDG_RUNTIME_DIR", "/tmp");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(standardError ? QProcess::ForwardedOutputChannel
-                                              : QProcess::ForwardedChannels);
-    QStringList arguments = prefix.mid(1);
-    arguments << QCoreApplication::applicationFilePath() << QString("--gtest_filter=%1").arg(name)
-              << "--gtest_also_run_disabled_tests";
-    child.start(prefix.first(), arguments);
-    if (!child.waitForFinished(120000)) return -1;
-    if (standardError) *standardError = child.readAllStandardError();
-    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+    // A child that is killed leaves its temporary folders; they go with this one.
+    const TempFolder scratch;
+    std::vector<std::string> argv;
+    for (const QString& word : prefix) argv.push_back(word.toStdString());
+    argv.push_back(QCoreApplication::applicationFilePath().toStdString());
+    argv.push_back(std::string("--gtest_filter=") + name);
+    argv.push_back("--gtest_also_run_disabled_tests");
+    ChildProcess child;
+    if (!child.Start(argv,
+                     {"TALVANE_TEST_FOLDER=" + folder, "TMPDIR=" + scratch.Path(),
+                      "XDG_RUNTIME_DIR=" + scratch.Path()},
+                     standardError ? ChildProcess::ErrorCaptured : ChildProcess::Forwarded))
+        return -1;
+    const int code = child.Wait(std::chrono::seconds(120));
+    if (standardError) *standardError = QByteArray::fromStdString(child.Captured());
+    return code;
 }
 
 }  // namespace talvane::test

@@ -19,6 +19,9 @@ ACTION     fail ERRNO [N]   fail with the error ERRNO (EIO, EINTR, EPERM...); on
            hang             wait until the line is taken out of RULES (or the file system
                             is unmounted)
            repeat NAME2     readdir only: the listing names NAME2 twice
+           vanish           delete the file, then fail with ENOENT: it went just before
+                            the call (as another program deletes it)
+           shrink SIZE      cut the file to SIZE bytes, then do the call
 
 Lines starting with # are comments. Being a libfuse2 file system, it knows no
 RENAME_NOREPLACE: a rename asked not to replace fails with EINVAL, as on exFAT's FUSE driver.
@@ -64,11 +67,22 @@ class Rules:
         return [line for line in self.current()
                 if line[0] == operation and line[1] in ("*", name)]
 
-    def apply(self, operation, path):
-        """Fails, waits or hangs as the rules say for this call."""
+    def apply(self, operation, path, real):
+        """Fails, waits, hangs or changes the file at `real` as the rules say for this call."""
         name = os.path.basename(path.rstrip("/")) or "/"
         for line in self.matching(operation, name):
             action = line[2]
+            if action == "vanish":
+                try:
+                    os.unlink(real)
+                except OSError:
+                    pass
+                raise FuseOSError(errno.ENOENT)
+            if action == "shrink":
+                try:
+                    os.truncate(real, int(line[3]))
+                except OSError:
+                    pass
             if action == "fail":
                 limit = int(line[4]) if len(line) > 4 else None
                 with self.lock:
@@ -97,7 +111,7 @@ class FaultFs(Operations):
 
     def __call__(self, operation, path, *args):
         if operation not in ("init", "destroy", "statfs"):
-            self.rules.apply(operation, path)
+            self.rules.apply(operation, path, self.real(path))
         return super().__call__(operation, path, *args)
 
     def getattr(self, path, fh=None):

@@ -148,8 +148,11 @@ void ReadBanner(int folderFd, const char* name, bool plain, uint64_t size, QRgb*
     struct stat st {};
     int opened = -1;
     if (plain) {
-        // Looked at, then opened without following a link, and judged again on what was
-        // opened; should it have become a link meanwhile, it is looked up the other way.
+        // Looked at, then opened without following a link. What was opened is judged by the
+        // read: a FIFO or a file cut short swapped in meanwhile reads short and is looked at
+        // again. Should it have become a link, or the open fail, it is looked up the other
+        // way, which judges the file without opening it and tells a gone file from one that
+        // cannot be read.
         if (::fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (!NamesNoFile(errno)) fail(errno);
             return;
@@ -157,32 +160,24 @@ void ReadBanner(int folderFd, const char* name, bool plain, uint64_t size, QRgb*
         if (!S_ISLNK(st.st_mode)) {
             if (!S_ISREG(st.st_mode) || uint64_t(st.st_size) != size) return;
             opened = ::openat(folderFd, name, kReadingFlags | O_NOFOLLOW);
-            if (opened < 0 && errno != ELOOP) {
-                if (!NamesNoFile(errno)) fail(errno);
-                return;
-            }
         }
     }
     FileHandle found(opened >= 0 ? -1 : LookUp(folderFd, name));
-    if (opened < 0 && found.get() < 0) {
-        if (!NamesNoFile(errno)) fail(errno);
-        return;
-    }
-    if (::fstat(opened >= 0 ? opened : found.get(), &st) != 0) {
-        fail(errno);
-        if (opened >= 0) ::close(opened);
-        return;
-    }
-    if (!S_ISREG(st.st_mode) || uint64_t(st.st_size) != size) {
-        if (opened >= 0) ::close(opened);
-        return;
+    if (opened < 0) {
+        if (found.get() < 0) {
+            if (!NamesNoFile(errno)) fail(errno);
+            return;
+        }
+        if (::fstat(found.get(), &st) != 0) return fail(errno);
+        if (!S_ISREG(st.st_mode) || uint64_t(st.st_size) != size) return;
     }
     FileHandle file(opened >= 0 ? opened : OpenFound(found.get(), folderFd, name, st));
-    ssize_t n = file.get() < 0 ? -1 : ReadFrom(file.get(), buffer, sizeof buffer);
+    // As long as it was when judged: one read, and none more to find the end.
+    ssize_t n = file.get() < 0 ? -1 : ReadFrom(file.get(), buffer, size);
     // A file rewritten meanwhile (cut short, then written again) is read again as it is now.
     for (int again = 0; n >= 0 && uint64_t(n) != size && again < 3; ++again) {
         if (::fstat(file.get(), &st) != 0 || uint64_t(st.st_size) != size) return;  // not now
-        n = ReadFrom(file.get(), buffer, sizeof buffer);
+        n = ReadFrom(file.get(), buffer, size);
     }
     if (n < 0) {
         // The file could not be opened or read. It may have gone or changed meanwhile (a file

@@ -50,9 +50,9 @@ struct BannerRead {
 // opened for reading: the name is looked up without opening what it holds, judged on that,
 // and opened through it, so a FIFO or device put in its place meanwhile is not. A `plain`
 // name, one the folder listed as a regular file and not a link, is looked at, opened
-// without following a link, and judged again on what was opened (a FIFO swapped in between
-// is opened without waiting, and never read). A file that changes
-// meanwhile is judged by what it is when read; a read interrupted again and again fails.
+// without following a link, and judged again by what reading it gives (a FIFO swapped in
+// between is opened without waiting, and never taken). A file that changes meanwhile is
+// judged by what it is when read; a read interrupted again and again fails.
 // Safe on any thread: no Qt, nothing shared.
 void ReadBanner(int folderFd, const char* name, bool plain, uint64_t size, QRgb* pixels,
                 BannerRead& out);
