@@ -5,12 +5,12 @@
 // the readers hold no thread or descriptor beyond a scan, even with few descriptors to spare
 // or fewer threads than wanted.
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <set>
@@ -51,14 +51,12 @@ protected:
     }
 
     // The names in `folder` for which `keep` is true.
-    static int Count(const char* folder, const std::function<bool(const std::string&)>& keep) {
-        int n = 0;
-        if (DIR* dir = ::opendir(folder)) {
-            while (dirent* e = ::readdir(dir))
-                if (e->d_name[0] != '.' && keep(std::string(folder) + "/" + e->d_name)) ++n;
-            ::closedir(dir);
-        }
-        return n;
+    static int Count(const std::string& folder,
+                     const std::function<bool(const std::string&)>& keep) {
+        const std::vector<std::string> names = NamesInListingOrder(folder);
+        return int(std::count_if(names.begin(), names.end(), [&](const std::string& name) {
+            return keep(folder + "/" + name);
+        }));
     }
 
     // The program's reader threads, by their name. Threads of Qt's come and go on their own
