@@ -5,12 +5,12 @@
 // the readers hold no thread or descriptor beyond a scan, even with few descriptors to spare
 // or fewer threads than wanted.
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <set>
@@ -45,27 +45,19 @@ protected:
     }
 
     // The banners' names in the order the folder lists them.
-    static std::vector<std::string> ListingOrder(const TempFolder& folder) {
-        return ListingOrder(folder.Path());
-    }
     static std::vector<std::string> ListingOrder(const std::string& folder) {
-        std::vector<std::string> names;
-        DIR* dir = ::opendir(folder.c_str());
-        while (dirent* e = dir ? ::readdir(dir) : nullptr)
-            if (e->d_name[0] == 'b') names.push_back(e->d_name);
-        if (dir) ::closedir(dir);
+        std::vector<std::string> names = NamesInListingOrder(folder);
+        std::erase_if(names, [](const std::string& name) { return name[0] != 'b'; });
         return names;
     }
 
     // The names in `folder` for which `keep` is true.
-    static int Count(const char* folder, const std::function<bool(const std::string&)>& keep) {
-        int n = 0;
-        if (DIR* dir = ::opendir(folder)) {
-            while (dirent* e = ::readdir(dir))
-                if (e->d_name[0] != '.' && keep(std::string(folder) + "/" + e->d_name)) ++n;
-            ::closedir(dir);
-        }
-        return n;
+    static int Count(const std::string& folder,
+                     const std::function<bool(const std::string&)>& keep) {
+        const std::vector<std::string> names = NamesInListingOrder(folder);
+        return int(std::count_if(names.begin(), names.end(), [&](const std::string& name) {
+            return keep(folder + "/" + name);
+        }));
     }
 
     // The program's reader threads, by their name. Threads of Qt's come and go on their own
@@ -89,7 +81,7 @@ protected:
 TEST_F(ReadAheadTest, AFailureDeepInALargeFolderLeavesExactlyTheBannersBeforeItEachWithItsPicture) {
     TempFolder folder;
     WriteFolder(folder, 2500);
-    const std::vector<std::string> order = ListingOrder(folder);
+    const std::vector<std::string> order = ListingOrder(folder.Path());
     const std::string broken = order[2000];
     folder.Write(broken, QByteArray(1174, 'x'));
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);

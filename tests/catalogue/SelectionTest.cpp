@@ -33,10 +33,7 @@ protected:
         Flush();
         QPoint at(View()->viewport()->width() - 2, View()->viewport()->height() - 2);
         if (!text.isEmpty()) {
-            QModelIndex index;
-            for (int row = 0; row < View()->model()->rowCount(); ++row)
-                if (View()->model()->index(row, 0).data().toString() == text)
-                    index = View()->model()->index(row, 0);
+            QModelIndex index = RowWithText(View()->model(), text);
             ASSERT_TRUE(index.isValid()) << "no entry " << text.toStdString();
             at = View()->visualRect(index).center();
         }

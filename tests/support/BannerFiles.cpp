@@ -81,7 +81,7 @@ std::string TempFolder::Write(const std::string& name, const QByteArray& bytes) 
 
 std::vector<std::string> TempFolder::Names() const { return NamesIn(path_); }
 
-std::vector<std::string> NamesIn(const std::string& folder) {
+std::vector<std::string> NamesInListingOrder(const std::string& folder) {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return names;
@@ -90,6 +90,11 @@ std::vector<std::string> NamesIn(const std::string& folder) {
         if (name != "." && name != "..") names.push_back(name);
     }
     ::closedir(dir);
+    return names;
+}
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+    std::vector<std::string> names = NamesInListingOrder(folder);
     std::sort(names.begin(), names.end());
     return names;
 }

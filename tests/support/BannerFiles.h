@@ -14,7 +14,9 @@ namespace talvane::test {
 void Put16(QByteArray& b, int at, uint16_t v);
 void Put32(QByteArray& b, int at, uint32_t v);
 
-// The names in `folder` but "." and "..", sorted (bytes).
+// The names in `folder` but "." and "..", in the order the folder lists them.
+std::vector<std::string> NamesInListingOrder(const std::string& folder);
+// The same names, sorted (bytes).
 std::vector<std::string> NamesIn(const std::string& folder);
 
 // Every byte of the file at `path` (empty when it cannot be opened).

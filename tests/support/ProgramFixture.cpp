@@ -23,12 +23,17 @@ void ProgramTest::TearDown() {
     desktop.answers.clear();
     if (IsFrmMainLoaded()) Unload(frmMain());
     if (IsFrmPreviewLoaded()) Unload(frmPreview());
-    Flush();
-    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
-                std::none_of(QApplication::topLevelWidgets().begin(),
-                             QApplication::topLevelWidgets().end(),
-                             [](QWidget* w) { return w->isVisible(); }))
-        << "a window was left open";
+    // As Qt's own widget tests check: no window of any kind is left, once the deletions
+    // asked for have run.
+    const bool noneLeft = QTest::qWaitFor([] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return QApplication::topLevelWidgets().isEmpty();
+    });
+    QStringList left;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        left << QString::fromUtf8(widget->metaObject()->className()) + " \"" +
+                    widget->windowTitle() + "\"";
+    EXPECT_TRUE(noneLeft) << "windows left: " << left.join(", ").toStdString();
     SetDesktop(nullptr);
 }
 
@@ -60,36 +65,21 @@ QString ProgramTest::Panel(int index) { return frmMain().sbStatusBar->Panels(ind
 std::vector<QString> ProgramTest::Texts() {
     Flush();
     std::vector<QString> texts;
-    ListItemsModel* model = List().Model();
-    for (int row = 0; row < model->rowCount(); ++row)
-        texts.push_back(model->index(row).data().toString());
+    for (const QModelIndex& row : RowsOf(List().Model())) texts.push_back(row.data().toString());
     return texts;
 }
 
 std::string ProgramTest::KeyOf(const QString& text) {
     Flush();
-    ListItemsModel* model = List().Model();
-    for (int row = 0; row < model->rowCount(); ++row) {
-        QModelIndex index = model->index(row);
-        if (index.data().toString() == text) return model->Entry(ListItemsModel::SlotOf(index)).key;
-    }
+    QModelIndex index = RowWithText(List().Model(), text);
+    if (index.isValid()) return List().Model()->Entry(ListItemsModel::SlotOf(index)).key;
     ADD_FAILURE() << "no entry " << text.toStdString();
     return {};
 }
 
-namespace {
-
-QModelIndex IndexOf(ListItemsModel* model, const QString& text) {
-    for (int row = 0; row < model->rowCount(); ++row)
-        if (model->index(row).data().toString() == text) return model->index(row);
-    return {};
-}
-
-}  // namespace
-
 void ProgramTest::Click(const QString& text) {
     Flush();
-    QModelIndex index = IndexOf(List().Model(), text);
+    QModelIndex index = RowWithText(List().Model(), text);
     ASSERT_TRUE(index.isValid()) << "no entry " << text.toStdString();
     ActivateMain();
     View()->scrollTo(index);
@@ -100,7 +90,7 @@ void ProgramTest::Click(const QString& text) {
 
 void ProgramTest::DoubleClick(const QString& text) {
     Flush();
-    QModelIndex index = IndexOf(List().Model(), text);
+    QModelIndex index = RowWithText(List().Model(), text);
     ASSERT_TRUE(index.isValid()) << "no entry " << text.toStdString();
     ActivateMain();
     View()->scrollTo(index);

@@ -14,6 +14,7 @@
 #include "app/FrmMain.h"
 #include "app/FrmPreview.h"
 #include "support/BannerFiles.h"
+#include "support/ListRows.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedDesktop.h"
 

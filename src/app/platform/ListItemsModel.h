@@ -6,42 +6,19 @@
 #include <QAbstractListModel>
 #include <QImage>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "app/platform/KeyIndex.h"
+#include "app/platform/ListEntry.h"
+#include "app/platform/ListSlots.h"
+#include "app/platform/NaturalSort.h"
 
 namespace talvane {
 
 class ImageList;
-
-struct ListEntry {
-    std::string key;
-    // The entry's text. Most entries show their file's name without its extension, which
-    // is then made from the key when asked for rather than stored.
-    QString Text() const;
-    QString ownText;
-    bool hasOwnText = false;
-    bool live = false;
-    uint32_t generation = 0;
-    // The keys of the entry's pictures; nearly always its own key, which is then not stored
-    // again.
-    const std::string& Icon() const { return otherIcons ? otherIcons->first : key; }
-    const std::string& SmallIcon() const { return otherIcons ? otherIcons->second : key; }
-    std::unique_ptr<std::pair<std::string, std::string>> otherIcons;
-};
-
-// Case-insensitive comparison in which runs of digits compare as numbers (banner2 before
-// banner10). Returns <0, 0 or >0.
-int NaturalCompare(const QString& a, const QString& b);
-// Bytes that compare (as unsigned chars, shorter first on a tie) the way NaturalCompare
-// compares the texts.
-std::string NaturalSortKey(const QString& text);
 
 class ListItemsModel : public QAbstractListModel {
     Q_OBJECT
@@ -58,14 +35,18 @@ public:
     int Count() const { return static_cast<int>(index_.Size()); }
 
     std::optional<uint32_t> Find(const std::string& key) const;
-    const ListEntry& Entry(uint32_t slot) const { return entries_[slot]; }
-    bool IsLive(uint32_t slot, uint32_t generation) const;
+    const ListEntry& Entry(uint32_t slot) const { return slots_[slot]; }
+    uint32_t Generation(uint32_t slot) const { return slots_.Generation(slot); }
+    bool IsLive(uint32_t slot, uint32_t generation) const {
+        return slots_.IsLive(slot, generation);
+    }
 
     void SetKey(uint32_t slot, const std::string& key);
     void SetText(uint32_t slot, const QString& text);
     void SetIcons(uint32_t slot, const std::string* icon, const std::string* smallIcon);
 
-    QModelIndex IndexOfSlot(uint32_t slot) const;
+    // The index of `slot`'s row. Naming a row tells the views of the rows added before it.
+    QModelIndex IndexOfSlot(uint32_t slot);
     static uint32_t SlotOf(const QModelIndex& index) {
         return static_cast<uint32_t>(index.internalId());
     }
@@ -98,28 +79,26 @@ signals:
     void PictureChanged(const QModelIndex& index);
 
 private:
+    // Rows are added unpublished only with a sort scheduled, which publishes them: so rows
+    // unknown to the views are never left behind, and with no sort scheduled every row is
+    // known and in order, and one changed row is put in its place alone.
+    void CheckRows() const { Q_ASSERT(sortScheduled_ || size_t(published_) == order_.Size()); }
     void ScheduleSort();
     bool Before(std::string_view naturalA, uint32_t a, std::string_view naturalB, uint32_t b) const;
     // Moves `slot`'s row to its place in the order, the other rows being in order.
     void PlaceRow(uint32_t slot);
-    std::string SortKeyOf(uint32_t slot) const;
-    int RowOfSlot(uint32_t slot) const;
     void EmitChanged(uint32_t slot);
-
-    // Empties a slot for reuse: its generation moves on, its key keeps its memory.
-    static void Reset(ListEntry& entry);
 
     // The key index holds slots and finds them by their entries' keys, so no key is kept
     // twice.
     struct KeyOfSlot {
         const ListItemsModel* model;
-        std::string_view operator()(uint32_t slot) const { return model->entries_[slot].key; }
+        std::string_view operator()(uint32_t slot) const { return model->slots_[slot].key; }
     };
 
-    std::deque<ListEntry> entries_;  // a deque: entries never move as the list grows
-    std::vector<uint32_t> freeSlots_;
-    std::vector<uint32_t> order_;  // slots in display order
-    int published_ = 0;            // the first rows of order_, the ones the views know of
+    SlotTable<ListEntry> slots_;
+    RowOrder order_;     // slots in display order
+    int published_ = 0;  // the first rows of order_, the ones the views know of
     KeyIndex<KeyOfSlot> index_{KeyOfSlot{this}};
     ImageList* pictures_ = nullptr;
     bool largeIcons_ = false;

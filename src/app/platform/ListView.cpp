@@ -14,129 +14,24 @@ namespace talvane {
 
 namespace {
 
-RuntimeError RemovedEntry() {
-    return RuntimeError(errElementNotFound,
-                        QStringLiteral("Element not found (the list entry was removed)"));
-}
-
 constexpr QSize kPictureSize(12, 8);
 
 }  // namespace
-
-// ---- ListItem ------------------------------------------------------------------------------
-
-ListItem::ListItem(ListView* view, uint32_t slot)
-    : view_(view),
-      model_(view->model_),
-      slot_(slot),
-      generation_(view->model_->Entry(slot).generation) {}
-
-void ListItem::Check() const {
-    if (!model_ || !model_->IsLive(slot_, generation_)) throw RemovedEntry();
-}
-
-const std::string& ListItem::Key() const {
-    Check();
-    return model_->Entry(slot_).key;
-}
-
-void ListItem::SetKey(const std::string& key) {
-    Check();
-    model_->SetKey(slot_, key);
-}
-
-QString ListItem::Text() const {
-    Check();
-    return model_->Entry(slot_).Text();
-}
-
-void ListItem::SetText(const QString& text) {
-    Check();
-    model_->SetText(slot_, text);
-}
-
-const std::string& ListItem::Icon() const {
-    Check();
-    return model_->Entry(slot_).Icon();
-}
-
-void ListItem::SetIcon(const std::string& key) {
-    Check();
-    view_->CheckPictureKey(key, view_->icons_);
-    model_->SetIcons(slot_, &key, nullptr);
-}
-
-const std::string& ListItem::SmallIcon() const {
-    Check();
-    return model_->Entry(slot_).SmallIcon();
-}
-
-void ListItem::SetSmallIcon(const std::string& key) {
-    Check();
-    view_->CheckPictureKey(key, view_->smallIcons_);
-    model_->SetIcons(slot_, nullptr, &key);
-}
-
-// ---- ListView.Items ------------------------------------------------------------------------
-
-ListItem ListView::Items::Add(const std::string& key, const QString& text, const std::string& icon,
-                              const std::string& smallIcon) {
-    view_->CheckPictureKey(icon, view_->icons_);
-    if (smallIcon != icon || view_->smallIcons_ != view_->icons_)  // else checked just now
-        view_->CheckPictureKey(smallIcon, view_->smallIcons_);
-    return ListItem(view_, view_->model_->Add(key, text, icon, smallIcon));
-}
-
-void ListView::Items::Remove(const std::string& key) {
-    std::optional<uint32_t> slot = view_->model_->Find(key);
-    if (!slot)
-        throw RuntimeError(errElementNotFound,
-                           QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
-    view_->RemoveSlot(*slot);
-}
-
-void ListView::Items::Clear() { view_->model_->Clear(); }
-
-int ListView::Items::Count() const { return view_->model_->Count(); }
-
-ListItem ListView::Items::operator()(const std::string& key) const {
-    std::optional<uint32_t> slot = view_->model_->Find(key);
-    if (!slot)
-        throw RuntimeError(errElementNotFound,
-                           QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
-    return ListItem(view_, *slot);
-}
-
-ListItem ListView::Items::AtRow(int row) const {
-    view_->model_->Publish();
-    QModelIndex index = view_->model_->index(row);
-    if (!index.isValid())
-        throw RuntimeError(errIndexOutOfBounds, QStringLiteral("Index out of bounds"));
-    return ListItem(view_, ListItemsModel::SlotOf(index));
-}
 
 // ---- ListView ------------------------------------------------------------------------------
 
 ListView::ListView(QWidget* parent)
     : QWidget(parent),
       model_(new ListItemsModel(this)),
-      list_(new BannerListView(&events_, this)),
-      details_(new BannerTreeView(&events_, this)),
+      listDelegate_(new PictureDelegate(kPictureSize, this)),
+      detailsDelegate_(new PictureDelegate(kPictureSize, this)),
+      list_(new BannerListView(this)),
+      details_(new BannerTreeView(this)),
       stack_(new QStackedLayout(this)) {
-    listDelegate_ = new PictureDelegate(kPictureSize, &events_, this);
-    detailsDelegate_ = new PictureDelegate(kPictureSize, &events_, this);
     list_->setItemDelegate(listDelegate_);
     details_->setItemDelegate(detailsDelegate_);
-    for (QAbstractItemView* view :
-         {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(details_)}) {
-        view->setSelectionMode(QAbstractItemView::SingleSelection);
-        view->setEditTriggers(QAbstractItemView::EditKeyPressed);
-        view->setIconSize(kPictureSize);
-        view->setTextElideMode(Qt::ElideRight);
-        connect(view, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
-            if (events_.itemClick) events_.itemClick(index);
-        });
-    }
+    Connect(list_);
+    Connect(details_);
     selection_ = new QItemSelectionModel(model_, this);
     list_->setUniformItemSizes(true);
     list_->setResizeMode(QListView::Adjust);
@@ -152,21 +47,6 @@ ListView::ListView(QWidget* parent)
     stack_->addWidget(details_);
     setFocusProxy(list_);
 
-    events_.itemClick = [this](const QModelIndex& index) {
-        if (ItemClick && index.isValid()) ItemClick(ListItem(this, ListItemsModel::SlotOf(index)));
-    };
-    events_.dblClick = [this] {
-        if (DblClick) DblClick();
-    };
-    events_.editKey = [this] { StartLabelEdit(); };
-    events_.contextMenu = [this](const QModelIndex& index, const QPoint& globalPos, bool byMouse) {
-        OnContextMenu(index, globalPos, byMouse);
-    };
-    events_.editStarted = [this](const QModelIndex& index, QWidget* editor) {
-        editor_ = editor;
-        uint32_t slot = ListItemsModel::SlotOf(index);
-        editing_ = std::make_pair(slot, model_->Entry(slot).generation);
-    };
     model_->onEdited = [this](uint32_t slot, const QString& text) {
         return CommitEdit(slot, text);
     };
@@ -177,7 +57,27 @@ ListView::ListView(QWidget* parent)
     SetView(lvwIcon);
 }
 
+template <class EventView>
+void ListView::Connect(EventView* view) {
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    view->setIconSize(kPictureSize);
+    view->setTextElideMode(Qt::ElideRight);
+    connect(view, &QAbstractItemView::clicked, this, &ListView::OnItemClicked);
+    connect(view, &EventView::ItemClicked, this, &ListView::OnItemClicked);
+    connect(view, &EventView::DblClicked, this, [this] {
+        if (DblClick) DblClick();
+    });
+    connect(view, &EventView::EditKeyPressed, this, &ListView::StartLabelEdit);
+    connect(view, &EventView::ContextMenuAsked, this, &ListView::OnContextMenu);
+    connect(view, &EventView::EditStarted, this, &ListView::OnEditStarted);
+}
+
 ListView::~ListView() { model_->onEdited = nullptr; }
+
+void ListView::OnItemClicked(const QModelIndex& index) {
+    if (ItemClick && index.isValid()) ItemClick(ListItem(this, ListItemsModel::SlotOf(index)));
+}
 
 void ListView::CheckPictureKey(const std::string& key, ImageList* list) const {
     if (key.empty()) return;
@@ -357,43 +257,6 @@ void ListView::SetSelectedItem(const ListItem& item) {
     item.Check();
     QModelIndex index = model_->IndexOfSlot(item.slot_);
     selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-}
-
-void ListView::StartLabelEdit() {
-    ListItem item = SelectedItem();
-    if (item.IsNothing()) return;
-    QModelIndex index = model_->IndexOfSlot(item.slot_);
-    QAbstractItemView* view = ActiveView();
-    view->setCurrentIndex(index);
-    view->scrollTo(index);
-    view->setFocus();
-    view->edit(index);
-}
-
-void ListView::EndLabelEdit() {
-    if (!editor_ || editor_->isHidden()) return;
-    if (list_->viewport()->isAncestorOf(editor_))
-        list_->EndEdit(editor_);
-    else if (details_->viewport()->isAncestorOf(editor_))
-        details_->EndEdit(editor_);
-}
-
-bool ListView::CommitEdit(uint32_t slot, const QString& text) {
-    // One edit raises one event: the editor may try to commit again while the handler's
-    // message box has taken its focus.
-    if (inAfterLabelEdit_ || !editing_ || editing_->first != slot) return false;
-    uint32_t generation = editing_->second;
-    editing_.reset();
-    if (!model_->IsLive(slot, generation)) return false;
-    int16_t cancel = 0;
-    inAfterLabelEdit_ = true;
-    if (AfterLabelEdit) AfterLabelEdit(cancel, text);
-    inAfterLabelEdit_ = false;
-    if (cancel != 0 || !model_->IsLive(slot, generation)) return false;
-    model_->SetText(slot, text);
-    // The renamed entry stays in sight wherever its new text puts it.
-    ActiveView()->scrollTo(model_->IndexOfSlot(slot));
-    return true;
 }
 
 void ListView::AddColumnHeader(const QString& text, float widthTwips) {

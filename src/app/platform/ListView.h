@@ -3,7 +3,6 @@
 // one of four modes (large icons, small icons, list, details), with in-place label editing,
 // its own click, double-click and after-label-edit events, and a string tag.
 
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -11,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "app/platform/ListLabelEdit.h"
 #include "app/platform/ListViews.h"
 
 class QAbstractItemView;
@@ -128,13 +128,16 @@ private:
     void AttachModel();
     void CheckPictureKey(const std::string& key, ImageList* list) const;
     void RemoveSlot(uint32_t slot);
+    template <class EventView>
+    void Connect(EventView* view);
+    void OnItemClicked(const QModelIndex& index);
+    void OnEditStarted(const QModelIndex& index, QWidget* editor);
     void OnContextMenu(const QModelIndex& index, const QPoint& globalPos, bool byMouse);
     bool CommitEdit(uint32_t slot, const QString& text);
 
     ListItemsModel* model_;
     QItemSelectionModel* selection_;  // shared by the views, so a switch keeps the selection
     int columnWidth_ = 0;
-    ViewEvents events_;
     PictureDelegate* listDelegate_;  // each view has its own, so editors end in their view
     PictureDelegate* detailsDelegate_;
     BannerListView* list_;
@@ -145,9 +148,7 @@ private:
     ImageList* smallIcons_ = nullptr;
     int view_ = lvwIcon;
     std::string tag_;
-    std::optional<std::pair<uint32_t, uint32_t>> editing_;  // slot and generation
-    QPointer<QWidget> editor_;
-    bool inAfterLabelEdit_ = false;
+    LabelEdit edit_;
 };
 
 }  // namespace talvane

@@ -15,8 +15,8 @@
 
 namespace talvane {
 
-PictureDelegate::PictureDelegate(QSize pictureSize, ViewEvents* events, QObject* parent)
-    : QStyledItemDelegate(parent), pictureSize_(pictureSize), events_(events) {}
+PictureDelegate::PictureDelegate(QSize pictureSize, QObject* parent)
+    : QStyledItemDelegate(parent), pictureSize_(pictureSize) {}
 
 void PictureDelegate::PrepareOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
     initStyleOption(option, index);
@@ -150,13 +150,6 @@ QSize PictureDelegate::sizeHint(const QStyleOptionViewItem& option,
     return style->sizeFromContents(QStyle::CT_ItemViewItem, &opt, QSize(), opt.widget);
 }
 
-QWidget* PictureDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                                       const QModelIndex& index) const {
-    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-    if (events_->editStarted) events_->editStarted(index, editor);
-    return editor;
-}
-
 bool PictureDelegate::eventFilter(QObject* object, QEvent* event) {
     // Opening the menus from the keyboard lends the focus to the menu bar; the edit stays
     // open, as it does when the menus are opened with the mouse, and gets the focus back.
@@ -166,20 +159,25 @@ bool PictureDelegate::eventFilter(QObject* object, QEvent* event) {
     return QStyledItemDelegate::eventFilter(object, event);
 }
 
-template <class Base>
-bool EventView<Base>::edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger,
-                           QEvent* event) {
+template <class Base, class View>
+bool EventView<Base, View>::edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger,
+                                 QEvent* event) {
     // The edit key renames the selected entry, exactly as the menu command does; the view
     // alone would edit the current entry even when nothing is selected.
-    if (trigger == QAbstractItemView::EditKeyPressed && events_->editKey) {
-        events_->editKey();
+    if (trigger == QAbstractItemView::EditKeyPressed) {
+        emit Self()->EditKeyPressed();
         return true;
     }
-    return Base::edit(index, trigger, event);
+    // The editor the view makes is the one the edit commits from.
+    QWidget* before = this->indexWidget(index);
+    const bool editing = Base::edit(index, trigger, event);
+    QWidget* editor = this->indexWidget(index);
+    if (editing && editor && editor != before) emit Self()->EditStarted(index, editor);
+    return editing;
 }
 
-template <class Base>
-void EventView<Base>::keyPressEvent(QKeyEvent* event) {
+template <class Base, class View>
+void EventView<Base, View>::keyPressEvent(QKeyEvent* event) {
     // Return and Enter open the entry as a double click does. While an edit is open they are
     // the editor's, which ends the edit and passes them on here: they open nothing then.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
@@ -187,7 +185,7 @@ void EventView<Base>::keyPressEvent(QKeyEvent* event) {
         this->state() != QAbstractItemView::EditingState) {
         event->accept();
         // Holding the key down opens it once, not once per repeat.
-        if (!event->isAutoRepeat() && events_->dblClick) events_->dblClick();
+        if (!event->isAutoRepeat()) emit Self()->DblClicked();
         return;
     }
     // The keyboard's ways to the context menu. The windowing system may follow the Menu key
@@ -196,44 +194,42 @@ void EventView<Base>::keyPressEvent(QKeyEvent* event) {
                          (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
     if (menuKey && this->state() != QAbstractItemView::EditingState) {
         event->accept();
-        if (!event->isAutoRepeat() && events_->contextMenu)
-            events_->contextMenu(QModelIndex(), QPoint(), false);
+        if (!event->isAutoRepeat()) emit Self()->ContextMenuAsked(QModelIndex(), QPoint(), false);
         return;
     }
     QPersistentModelIndex before = this->currentIndex();
     Base::keyPressEvent(event);
     QModelIndex after = this->currentIndex();
-    if (after.isValid() && after != before && this->selectionModel()->isSelected(after) &&
-        events_->itemClick)
-        events_->itemClick(after);
+    if (after.isValid() && after != before && this->selectionModel()->isSelected(after))
+        emit Self()->ItemClicked(after);
 }
 
-template <class Base>
-void EventView<Base>::mouseDoubleClickEvent(QMouseEvent* event) {
+template <class Base, class View>
+void EventView<Base, View>::mouseDoubleClickEvent(QMouseEvent* event) {
     Base::mouseDoubleClickEvent(event);
-    if (events_->dblClick) events_->dblClick();
+    emit Self()->DblClicked();
 }
 
-template <class Base>
-void EventView<Base>::contextMenuEvent(QContextMenuEvent* event) {
+template <class Base, class View>
+void EventView<Base, View>::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
-    if (!events_->contextMenu) return;
     if (event->reason() == QContextMenuEvent::Mouse)
-        events_->contextMenu(this->indexAt(this->viewport()->mapFromGlobal(event->globalPos())),
-                             event->globalPos(), true);
+        emit Self()->ContextMenuAsked(
+            this->indexAt(this->viewport()->mapFromGlobal(event->globalPos())), event->globalPos(),
+            true);
     else
-        events_->contextMenu(QModelIndex(), QPoint(), false);
+        emit Self()->ContextMenuAsked(QModelIndex(), QPoint(), false);
 }
 
-template <class Base>
-void EventView<Base>::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+template <class Base, class View>
+void EventView<Base, View>::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
     // The handler of an ending edit may take the edited entry out of the list; the view has
     // then already put its editor away (hidden, to be deleted) before the editor asks to close.
     if (editor && editor->isHidden()) return;
     Base::closeEditor(editor, hint);
 }
 
-template class EventView<QListView>;
-template class EventView<QTreeView>;
+template class EventView<QListView, BannerListView>;
+template class EventView<QTreeView, BannerTreeView>;
 
 }  // namespace talvane

@@ -9,35 +9,19 @@
 #include <QStaticText>
 #include <QStyledItemDelegate>
 #include <QTreeView>
-#include <functional>
 
 namespace talvane {
-
-// What the views report to the control that owns them.
-struct ViewEvents {
-    std::function<void(const QModelIndex&)> itemClick;
-    std::function<void()> dblClick;
-    std::function<void(const QModelIndex&, QWidget* editor)> editStarted;
-    // The edit key (F2) was pressed on the list.
-    std::function<void()> editKey;
-    // A context menu was asked for: with the mouse over the entry at `index` (invalid: over
-    // no entry), or from the keyboard (`index` invalid).
-    std::function<void(const QModelIndex& index, const QPoint& globalPos, bool byMouse)>
-        contextMenu;
-};
 
 class PictureDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    PictureDelegate(QSize pictureSize, ViewEvents* events, QObject* parent);
+    PictureDelegate(QSize pictureSize, QObject* parent);
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     // The text as painted: on one line, each line break or other control character shown
     // as a visible symbol. The entry's text itself, and the editor's, stay as they are.
     QString displayText(const QVariant& value, const QLocale& locale) const override;
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override;
     bool eventFilter(QObject* object, QEvent* event) override;
     // Every entry takes this size (an invalid size: what its content needs).
     void SetItemSize(QSize size) { itemSize_ = size; }
@@ -53,16 +37,16 @@ private:
     mutable QCache<QString, QStaticText> texts_{4000};
     mutable QFont textFont_;
     QSize itemSize_;
-    ViewEvents* events_;
 };
 
 // Adds the list's own events to a Qt view: a click on an entry (also a move of the current
 // entry with the keyboard), a double click anywhere in it (also Return or Enter on it), the
-// edit key, and a context menu (a right click, the Menu key or Shift+F10).
-template <class Base>
+// edit key, a context menu (a right click, the Menu key or Shift+F10) and the start of an
+// in-place edit. `View` is the class deriving from this one, which declares them as signals.
+template <class Base, class View>
 class EventView : public Base {
 public:
-    EventView(ViewEvents* events, QWidget* parent) : Base(parent), events_(events) {}
+    explicit EventView(QWidget* parent) : Base(parent) {}
     using Base::edit;
     // Lays the entries out again, taking new item sizes from the delegate.
     void Relayout() { this->scheduleDelayedItemsLayout(); }
@@ -81,10 +65,35 @@ protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
-    ViewEvents* events_;
+    View* Self() { return static_cast<View*>(this); }
 };
 
-using BannerListView = EventView<QListView>;
-using BannerTreeView = EventView<QTreeView>;
+// The two views raise the same signals: an entry clicked or made current with the keyboard;
+// a double click; the edit key (F2); a context menu asked for with the mouse over the entry
+// at `index` (invalid: over no entry) or from the keyboard (`index` invalid); an in-place
+// edit of `index` opened in `editor`.
+class BannerListView : public EventView<QListView, BannerListView> {
+    Q_OBJECT
+public:
+    using EventView::EventView;
+signals:
+    void ItemClicked(const QModelIndex& index);
+    void DblClicked();
+    void EditKeyPressed();
+    void ContextMenuAsked(const QModelIndex& index, const QPoint& globalPos, bool byMouse);
+    void EditStarted(const QModelIndex& index, QWidget* editor);
+};
+
+class BannerTreeView : public EventView<QTreeView, BannerTreeView> {
+    Q_OBJECT
+public:
+    using EventView::EventView;
+signals:
+    void ItemClicked(const QModelIndex& index);
+    void DblClicked();
+    void EditKeyPressed();
+    void ContextMenuAsked(const QModelIndex& index, const QPoint& globalPos, bool byMouse);
+    void EditStarted(const QModelIndex& index, QWidget* editor);
+};
 
 }  // namespace talvane
