@@ -8,25 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/platform/Desktop.h"
+
 extern char** environ;
 
 namespace talvane::test {
 
 namespace {
-
-// The program's path: looked up on PATH before the fork, so the child does nothing but exec.
-std::string Resolve(const std::string& program) {
-    if (program.find('/') != std::string::npos) return program;
-    const char* path = std::getenv("PATH");
-    std::string entries = path ? path : "/usr/bin:/bin";
-    for (size_t start = 0; start <= entries.size();) {
-        const size_t end = std::min(entries.find(':', start), entries.size());
-        const std::string candidate = entries.substr(start, end - start) + "/" + program;
-        if (end > start && ::access(candidate.c_str(), X_OK) == 0) return candidate;
-        start = end + 1;
-    }
-    return program;
-}
 
 std::vector<char*> Pointers(std::vector<std::string>& words) {
     std::vector<char*> pointers;
@@ -48,7 +36,9 @@ ChildProcess::~ChildProcess() {
 bool ChildProcess::Start(const std::vector<std::string>& argv,
                          const std::vector<std::string>& extraEnvironment, Output output) {
     std::vector<std::string> words = argv;
-    const std::string program = Resolve(argv.at(0));
+    // Looked up before the fork, so the child does nothing but exec.
+    std::string program = FindOnPath(argv.at(0));
+    if (program.empty()) program = argv.at(0);
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;

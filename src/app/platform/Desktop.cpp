@@ -101,11 +101,8 @@ std::optional<std::string> Desktop::ChooseFolder(QWidget* owner, const QString& 
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-namespace {
-
-// The program a bare name stands for, found on PATH as it is here. Only absolute entries
-// count: an empty or relative one would mean whatever folder the child is started in, which
-// is the banner's, so a folder could supply its own opener. Empty when there is none.
+// Only absolute entries count: an empty or relative one would mean whatever folder the
+// child is started in, which is the banner's, so a folder could supply its own opener.
 std::string FindOnPath(const std::string& program) {
     if (program.find('/') != std::string::npos) return program;
     const char* path = std::getenv("PATH");
@@ -124,8 +121,6 @@ std::string FindOnPath(const std::string& program) {
     }
     return std::string();
 }
-
-}  // namespace
 
 bool Desktop::StartDetached(const std::string& program, const std::vector<std::string>& arguments,
                             const std::optional<std::string>& workingDir) {

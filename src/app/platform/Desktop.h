@@ -12,6 +12,10 @@ class QWidget;
 
 namespace talvane {
 
+// The program a bare name stands for, found in PATH's absolute folders as PATH is now; a
+// name with a '/' stands for itself. Empty when there is none.
+std::string FindOnPath(const std::string& program);
+
 // Buttons, icons and default button of a message box, and the button pressed.
 enum MsgBoxStyle : int {
     vbOKOnly = 0,
