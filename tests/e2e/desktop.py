@@ -101,6 +101,11 @@ def _read_line(fd):
     return data.decode().strip()
 
 
+# The strip of the X screen right of and below weston's window, narrower than anything the
+# tests look for on the screen.
+WESTON_MARGIN = 16
+
+
 class Desktop:
     """The servers of one session, with the program under test on them.
 
@@ -149,7 +154,12 @@ class Desktop:
 
     def _start_servers(self):
         read, write = os.pipe()
-        self._spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", self.screen_size + "x24",
+        # Under Wayland the X screen has a margin right and below weston's window, where the
+        # pointer can go to leave that window (see `move_to`).
+        width, height = (int(n) for n in self.screen_size.split("x"))
+        if self.session == "wayland":
+            width, height = width + WESTON_MARGIN, height + WESTON_MARGIN
+        self._spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", f"{width}x{height}x24",
                      "-nolisten", "tcp", "-noreset"], pass_fds=[write])
         os.close(write)
         self.env["DISPLAY"] = ":" + _read_line(read)
@@ -332,13 +342,23 @@ class Desktop:
     def xdotool(self, *args):
         subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=20)
 
-    def click(self, x, y, count=1):
+    def move_to(self, x, y):
+        """Puts the pointer at (x, y) on the screen, where the compositor sees it too."""
         if self.session == "wayland":
-            # weston's pointer follows a jump across its window only after a first motion.
+            # A screen capture grabs the X server, and weston's pointer then stays where it
+            # was, whatever motion follows, until the pointer leaves its window and enters
+            # it again: it goes out to the margin first.
+            width, height = (int(n) for n in self.screen_size.split("x"))
+            self.xdotool("mousemove", str(width + WESTON_MARGIN // 2),
+                         str(height + WESTON_MARGIN // 2))
+            pump(0.1)
             self.xdotool("mousemove", str(x + 5), str(y + 5))
             pump(0.2)
-        self.xdotool("mousemove", str(x), str(y), "click", "--repeat", str(count),
-                     "--delay", "80", "1")
+        self.xdotool("mousemove", str(x), str(y))
+
+    def click(self, x, y, count=1):
+        self.move_to(x, y)
+        self.xdotool("click", "--repeat", str(count), "--delay", "80", "1")
 
     def key(self, *keys):
         self.xdotool("key", "--delay", "30", *keys)

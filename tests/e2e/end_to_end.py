@@ -507,9 +507,9 @@ class Scenario:
         """Drags the window at `band` by its caption 200 pixels up and left; where it is now."""
         left, top, right, bottom = band
         x, y = left + 50, top + 8
-        self.ui.xdotool("mousemove", str(x + 10), str(y))
+        self.ui.move_to(x, y)
         ui.pump(0.2)
-        self.ui.xdotool("mousemove", str(x), str(y), "mousedown", "1")
+        self.ui.xdotool("mousedown", "1")
         ui.pump(0.3)
         for step in range(1, 11):
             self.ui.xdotool("mousemove", str(x - 20 * step), str(y - 20 * step))
