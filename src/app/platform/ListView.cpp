@@ -57,20 +57,21 @@ ListView::ListView(QWidget* parent)
     SetView(lvwIcon);
 }
 
-template <class EventView>
-void ListView::Connect(EventView* view) {
+template <class QtView>
+void ListView::Connect(QtView* view) {
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setEditTriggers(QAbstractItemView::EditKeyPressed);
     view->setIconSize(kPictureSize);
     view->setTextElideMode(Qt::ElideRight);
     connect(view, &QAbstractItemView::clicked, this, &ListView::OnItemClicked);
-    connect(view, &EventView::ItemClicked, this, &ListView::OnItemClicked);
-    connect(view, &EventView::DblClicked, this, [this] {
+    const ViewEvents* events = view->Events();
+    connect(events, &ViewEvents::ItemClicked, this, &ListView::OnItemClicked);
+    connect(events, &ViewEvents::DblClicked, this, [this] {
         if (DblClick) DblClick();
     });
-    connect(view, &EventView::EditKeyPressed, this, &ListView::StartLabelEdit);
-    connect(view, &EventView::ContextMenuAsked, this, &ListView::OnContextMenu);
-    connect(view, &EventView::EditStarted, this, &ListView::OnEditStarted);
+    connect(events, &ViewEvents::EditKeyPressed, this, &ListView::StartLabelEdit);
+    connect(events, &ViewEvents::ContextMenuAsked, this, &ListView::OnContextMenu);
+    connect(events, &ViewEvents::EditStarted, this, &ListView::OnEditStarted);
 }
 
 ListView::~ListView() { model_->onEdited = nullptr; }

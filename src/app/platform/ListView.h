@@ -128,8 +128,8 @@ private:
     void AttachModel();
     void CheckPictureKey(const std::string& key, ImageList* list) const;
     void RemoveSlot(uint32_t slot);
-    template <class EventView>
-    void Connect(EventView* view);
+    template <class QtView>
+    void Connect(QtView* view);
     void OnItemClicked(const QModelIndex& index);
     void OnEditStarted(const QModelIndex& index, QWidget* editor);
     void OnContextMenu(const QModelIndex& index, const QPoint& globalPos, bool byMouse);

@@ -159,25 +159,25 @@ bool PictureDelegate::eventFilter(QObject* object, QEvent* event) {
     return QStyledItemDelegate::eventFilter(object, event);
 }
 
-template <class Base, class View>
-bool EventView<Base, View>::edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger,
-                                 QEvent* event) {
+template <class Base>
+bool EventView<Base>::edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger,
+                           QEvent* event) {
     // The edit key renames the selected entry, exactly as the menu command does; the view
     // alone would edit the current entry even when nothing is selected.
     if (trigger == QAbstractItemView::EditKeyPressed) {
-        emit Self()->EditKeyPressed();
+        emit events_.EditKeyPressed();
         return true;
     }
     // The editor the view makes is the one the edit commits from.
     QWidget* before = this->indexWidget(index);
     const bool editing = Base::edit(index, trigger, event);
     QWidget* editor = this->indexWidget(index);
-    if (editing && editor && editor != before) emit Self()->EditStarted(index, editor);
+    if (editing && editor && editor != before) emit events_.EditStarted(index, editor);
     return editing;
 }
 
-template <class Base, class View>
-void EventView<Base, View>::keyPressEvent(QKeyEvent* event) {
+template <class Base>
+void EventView<Base>::keyPressEvent(QKeyEvent* event) {
     // Return and Enter open the entry as a double click does. While an edit is open they are
     // the editor's, which ends the edit and passes them on here: they open nothing then.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
@@ -185,7 +185,7 @@ void EventView<Base, View>::keyPressEvent(QKeyEvent* event) {
         this->state() != QAbstractItemView::EditingState) {
         event->accept();
         // Holding the key down opens it once, not once per repeat.
-        if (!event->isAutoRepeat()) emit Self()->DblClicked();
+        if (!event->isAutoRepeat()) emit events_.DblClicked();
         return;
     }
     // The keyboard's ways to the context menu. The windowing system may follow the Menu key
@@ -194,42 +194,42 @@ void EventView<Base, View>::keyPressEvent(QKeyEvent* event) {
                          (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
     if (menuKey && this->state() != QAbstractItemView::EditingState) {
         event->accept();
-        if (!event->isAutoRepeat()) emit Self()->ContextMenuAsked(QModelIndex(), QPoint(), false);
+        if (!event->isAutoRepeat()) emit events_.ContextMenuAsked(QModelIndex(), QPoint(), false);
         return;
     }
     QPersistentModelIndex before = this->currentIndex();
     Base::keyPressEvent(event);
     QModelIndex after = this->currentIndex();
     if (after.isValid() && after != before && this->selectionModel()->isSelected(after))
-        emit Self()->ItemClicked(after);
+        emit events_.ItemClicked(after);
 }
 
-template <class Base, class View>
-void EventView<Base, View>::mouseDoubleClickEvent(QMouseEvent* event) {
+template <class Base>
+void EventView<Base>::mouseDoubleClickEvent(QMouseEvent* event) {
     Base::mouseDoubleClickEvent(event);
-    emit Self()->DblClicked();
+    emit events_.DblClicked();
 }
 
-template <class Base, class View>
-void EventView<Base, View>::contextMenuEvent(QContextMenuEvent* event) {
+template <class Base>
+void EventView<Base>::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
     if (event->reason() == QContextMenuEvent::Mouse)
-        emit Self()->ContextMenuAsked(
+        emit events_.ContextMenuAsked(
             this->indexAt(this->viewport()->mapFromGlobal(event->globalPos())), event->globalPos(),
             true);
     else
-        emit Self()->ContextMenuAsked(QModelIndex(), QPoint(), false);
+        emit events_.ContextMenuAsked(QModelIndex(), QPoint(), false);
 }
 
-template <class Base, class View>
-void EventView<Base, View>::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+template <class Base>
+void EventView<Base>::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
     // The handler of an ending edit may take the edited entry out of the list; the view has
     // then already put its editor away (hidden, to be deleted) before the editor asks to close.
     if (editor && editor->isHidden()) return;
     Base::closeEditor(editor, hint);
 }
 
-template class EventView<QListView, BannerListView>;
-template class EventView<QTreeView, BannerTreeView>;
+template class EventView<QListView>;
+template class EventView<QTreeView>;
 
 }  // namespace talvane

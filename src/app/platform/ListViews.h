@@ -39,15 +39,33 @@ private:
     QSize itemSize_;
 };
 
+// The list's own events of a Qt view: an entry clicked or made current with the keyboard; a
+// double click; the edit key (F2); a context menu asked for with the mouse over the entry at
+// `index` (invalid: over no entry) or from the keyboard (`index` invalid); an in-place edit of
+// `index` opened in `editor`. Signals cannot be declared in a class template: the views hold
+// them in one object of this class.
+class ViewEvents : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+signals:
+    void ItemClicked(const QModelIndex& index);
+    void DblClicked();
+    void EditKeyPressed();
+    void ContextMenuAsked(const QModelIndex& index, const QPoint& globalPos, bool byMouse);
+    void EditStarted(const QModelIndex& index, QWidget* editor);
+};
+
 // Adds the list's own events to a Qt view: a click on an entry (also a move of the current
 // entry with the keyboard), a double click anywhere in it (also Return or Enter on it), the
 // edit key, a context menu (a right click, the Menu key or Shift+F10) and the start of an
-// in-place edit. `View` is the class deriving from this one, which declares them as signals.
-template <class Base, class View>
+// in-place edit, each raised as a signal of Events().
+template <class Base>
 class EventView : public Base {
 public:
     explicit EventView(QWidget* parent) : Base(parent) {}
     using Base::edit;
+    const ViewEvents* Events() const { return &events_; }
     // Lays the entries out again, taking new item sizes from the delegate.
     void Relayout() { this->scheduleDelayedItemsLayout(); }
     // Ends the edit open in `editor` as a click elsewhere does: its text is kept.
@@ -65,35 +83,10 @@ protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
-    View* Self() { return static_cast<View*>(this); }
+    ViewEvents events_;
 };
 
-// The two views raise the same signals: an entry clicked or made current with the keyboard;
-// a double click; the edit key (F2); a context menu asked for with the mouse over the entry
-// at `index` (invalid: over no entry) or from the keyboard (`index` invalid); an in-place
-// edit of `index` opened in `editor`.
-class BannerListView : public EventView<QListView, BannerListView> {
-    Q_OBJECT
-public:
-    using EventView::EventView;
-signals:
-    void ItemClicked(const QModelIndex& index);
-    void DblClicked();
-    void EditKeyPressed();
-    void ContextMenuAsked(const QModelIndex& index, const QPoint& globalPos, bool byMouse);
-    void EditStarted(const QModelIndex& index, QWidget* editor);
-};
-
-class BannerTreeView : public EventView<QTreeView, BannerTreeView> {
-    Q_OBJECT
-public:
-    using EventView::EventView;
-signals:
-    void ItemClicked(const QModelIndex& index);
-    void DblClicked();
-    void EditKeyPressed();
-    void ContextMenuAsked(const QModelIndex& index, const QPoint& globalPos, bool byMouse);
-    void EditStarted(const QModelIndex& index, QWidget* editor);
-};
+using BannerListView = EventView<QListView>;
+using BannerTreeView = EventView<QTreeView>;
 
 }  // namespace talvane
