@@ -47,6 +47,11 @@ void ProgramTest::Start(const std::optional<std::string>& folder) {
     ActivateMain();
 }
 
+void ProgramTest::StartOnBanners(const TempFolder& folder, const std::vector<std::string>& names) {
+    for (size_t i = 0; i < names.size(); ++i) folder.WriteBanner(names[i], int(i) + 1);
+    Start(folder.Path());
+}
+
 void ProgramTest::ActivateMain() {
     if (!IsFrmMainLoaded() || QApplication::activeModalWidget()) return;
     if (QApplication::activeWindow() != &frmMain() && frmMain().isVisible()) {

@@ -49,6 +49,9 @@ protected:
     // Starts the program as its entry routine does; the first folder dialog is answered
     // with `folder` (nullopt: cancelled).
     void Start(const std::optional<std::string>& folder);
+    // Writes `names` into `folder` as banners drawn from seeds 1, 2, ..., and starts the
+    // program on it.
+    void StartOnBanners(const TempFolder& folder, const std::vector<std::string>& names);
     // Lets the event loop run what is pending (sorting, repaints, deferred deletions).
     static void Flush();
 
