@@ -74,6 +74,7 @@ TEST_F(ReadAheadTest, AProgramWithFewDescriptorsToSpareListsEveryBanner) {
     EXPECT_EXIT(RunThenExit([this] {
                     TempFolder folder;
                     WriteFolder(folder, 600);
+                    ASSERT_FALSE(folder.Path().empty());
                     const struct rlimit few = {32, 32};
                     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &few), 0);
                     Start(folder.Path());
