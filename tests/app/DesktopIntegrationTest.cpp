@@ -168,6 +168,9 @@ TEST_F(FolderDialogTest, TheDialogReadsBackNoHistoryAndLeavesNoFileBehind) {
     EXPECT_EQ(FilesUnder(home.Path()), before);
 }
 
+// The half of the test above, in a program of its own started with that home and settings
+// folder: Qt takes them from the environment the program starts with, and a death test's
+// child starts with this one's.
 TEST_F(FolderDialogTest, DISABLED_OneSessionWithTheDialog) {
     const QString chosen = qEnvironmentVariable("TALVANE_TEST_FOLDER");
     const QString earlier = qEnvironmentVariable("EARLIER");

@@ -22,10 +22,7 @@ class MenusTest : public ProgramTest {
 protected:
     // Three banners on disk, listed, with the user at the list.
     void StartWithBanners() {
-        folder_.WriteBanner("Anchor.bmp", 1);
-        folder_.WriteBanner("Bell.bmp", 2);
-        folder_.WriteBanner("Crown.bmp", 3);
-        Start(folder_.Path());
+        StartOnBanners(folder_, {"Anchor.bmp", "Bell.bmp", "Crown.bmp"});
         // The preview window, shown last, may have taken the keyboard.
         QApplication::setActiveWindow(&Main());
         Flush();

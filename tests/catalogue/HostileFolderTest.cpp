@@ -266,7 +266,9 @@ TEST_F(HostileFolderTest, AFolderWhoseFilesCannotBeLookedAtFailsTheScanNamingThe
     ::chmod(locked.c_str(), 0755);
 }
 
-// The half of the test above that runs as nobody, in a process of its own.
+// The half of the test above that runs as nobody, in a program of its own started through
+// setpriv: a program is another user's whole only from its start, and a death test's child is
+// this program started again as the superuser.
 TEST_F(HostileFolderTest, DISABLED_ScanOfAnUnsearchableFolder) {
     const QByteArray locked = qgetenv("TALVANE_TEST_FOLDER");
     ASSERT_FALSE(locked.isEmpty());

@@ -19,12 +19,7 @@ namespace {
 class SelectionTest : public ProgramTest {
 protected:
     // Lists a folder of three banners whose pictures come from seeds 1 to 3.
-    void StartWithThree() {
-        folder.WriteBanner("One.bmp", 1);
-        folder.WriteBanner("Two.bmp", 2);
-        folder.WriteBanner("Three.bmp", 3);
-        Start(folder.Path());
-    }
+    void StartWithThree() { StartOnBanners(folder, {"One.bmp", "Two.bmp", "Three.bmp"}); }
     QString PathOf(const std::string& name) { return QString::fromStdString(folder / name); }
     static QImage Shown() { return frmPreview().imgBanner->Picture(); }
     // A right click on `text`'s entry (or on no entry) the way the windowing system delivers

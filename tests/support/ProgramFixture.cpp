@@ -1,5 +1,8 @@
 #include "support/ProgramFixture.h"
 
+#include <unistd.h>
+#include <cstdio>
+
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
@@ -42,6 +45,11 @@ void ProgramTest::Start(const std::optional<std::string>& folder) {
     RunReportingScanFailure([] { talvane::Main(); });
     Flush();
     ActivateMain();
+}
+
+void ProgramTest::StartOnBanners(const TempFolder& folder, const std::vector<std::string>& names) {
+    for (size_t i = 0; i < names.size(); ++i) folder.WriteBanner(names[i], int(i) + 1);
+    Start(folder.Path());
 }
 
 void ProgramTest::ActivateMain() {
@@ -168,6 +176,52 @@ void ProgramTest::TypeIntoEditor(const QString& text) {
         QTest::keyClicks(editor, text);
     else  // what the test keyboard cannot type is pasted
         static_cast<QLineEdit*>(editor)->insert(text);
+}
+
+namespace {
+
+void PutBack(const char* name, const QByteArray& value) {
+    if (value.isNull())
+        qunsetenv(name);
+    else
+        qputenv(name, value);
+}
+
+}  // namespace
+
+ChildScratch::ChildScratch(const char* in)
+    : tmp_(qgetenv("TMPDIR")), runtime_(qgetenv("XDG_RUNTIME_DIR")) {
+    if (in && ::access(in, W_OK) == 0 && !tmp_.startsWith(QByteArray(in) + "/"))
+        qputenv("TMPDIR", in);
+    folder_.emplace();
+    qputenv("TMPDIR", QByteArray::fromStdString(folder_->Path()));
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder_->Path()));
+}
+
+ChildScratch::~ChildScratch() {
+    PutBack("TMPDIR", tmp_);
+    PutBack("XDG_RUNTIME_DIR", runtime_);
+}
+
+void ProgramTest::RunThenExit(const std::function<void()>& half) {
+    const ::testing::TestResult& result =
+        *::testing::UnitTest::GetInstance()->current_test_info()->result();
+    // What the test did before its death test, the child did again; only its own checks count.
+    const int before = result.total_part_count();
+    half();
+    TearDown();
+    bool failed = false;
+    for (int i = before; i < result.total_part_count(); ++i) {
+        const ::testing::TestPartResult& part = result.GetTestPartResult(i);
+        if (!part.failed()) continue;
+        failed = true;
+        std::fprintf(stderr, "%s:%d: Failure\n%s\n", part.file_name() ? part.file_name() : "?",
+                     part.line_number(), part.message());
+    }
+    std::fflush(nullptr);
+    // Not exit(): the application object and the program's threads are still up, and the
+    // static objects must not be torn down under them.
+    ::_exit(failed ? 1 : 0);
 }
 
 int ProgramTest::RunDisabledTest(const QStringList& prefix, const char* name,

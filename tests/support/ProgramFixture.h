@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,23 @@ class QAction;
 
 namespace talvane::test {
 
+// While it lives, temporary folders are made in a folder of its own (TMPDIR, and
+// XDG_RUNTIME_DIR for what Qt keeps at run time), which it then removes with whatever a
+// death test's child left there: a child that is killed, or that ends without unwinding,
+// removes nothing of its own. It is made in `in` where that may be written, unless TMPDIR
+// is there already (as in the child).
+class ChildScratch {
+public:
+    explicit ChildScratch(const char* in = nullptr);
+    ~ChildScratch();
+    ChildScratch(const ChildScratch&) = delete;
+    ChildScratch& operator=(const ChildScratch&) = delete;
+
+private:
+    QByteArray tmp_, runtime_;
+    std::optional<TempFolder> folder_;
+};
+
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -31,6 +49,9 @@ protected:
     // Starts the program as its entry routine does; the first folder dialog is answered
     // with `folder` (nullopt: cancelled).
     void Start(const std::optional<std::string>& folder);
+    // Writes `names` into `folder` as banners drawn from seeds 1, 2, ..., and starts the
+    // program on it.
+    void StartOnBanners(const TempFolder& folder, const std::vector<std::string>& names);
     // Lets the event loop run what is pending (sorting, repaints, deferred deletions).
     static void Flush();
 
@@ -60,6 +81,13 @@ protected:
     QWidget* Editor();
     // Types `text` into the open editor, replacing what it holds.
     void TypeIntoEditor(const QString& text);
+
+    // The statement of a death test, in the child: runs `half`, lets the program go as the end
+    // of a test does, and ends the process with 0, or with 1 once each check that failed in
+    // `half` or on the way out is written to standard error (which the death test shows when
+    // the status is not the one it expects). What the child needs is best made in `half`: the
+    // process ends without unwinding the test that holds it.
+    [[noreturn]] void RunThenExit(const std::function<void()>& half);
 
     // Runs the disabled test `name` of this test program in a process of its own, started
     // through the command `prefix` (to change its user or limits), with `folder` in

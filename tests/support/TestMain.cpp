@@ -21,6 +21,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvane"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // A death test's child is this program started anew, never a fork of a process that
+    // runs threads.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
