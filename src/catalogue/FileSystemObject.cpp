@@ -89,6 +89,7 @@ void FsFile::SetName(const std::string& name) {
 
     std::string target = JoinPath(FolderPart(path_), name);
     if (target == path_) return;
+    if (!folder_) throw ErrorFromErrno(EBADF, path_);  // a file object that names no file
     const std::string from(Name());
     RenameLeftover left;
     std::error_code error = folder_->RenameNoReplace(from.c_str(), name.c_str(), left);

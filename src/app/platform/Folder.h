@@ -78,7 +78,8 @@ public:
 
     // Looks `name` up: links followed or not.
     std::error_code Stat(const char* name, struct stat& st, bool followLinks) const;
-    // Looks at `name`, links followed, for a file to list (NamesNoFile errors find none).
+    // Looks at `name`, links followed, for a file to list. A name that holds no file to read
+    // (gone since it was listed, a link that leads nowhere) finds none, and is no failure.
     std::error_code LookAt(const char* name, FileLook& look) const;
     // Removes the file `name` (a link as the link).
     std::error_code Unlink(const char* name) const;
