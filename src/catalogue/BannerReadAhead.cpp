@@ -275,9 +275,7 @@ bool BannerReadAhead::NextFile(FsFile& file) {
             throw ErrorFromErrno(slot->read.error, JoinPath(folder_.Path(), slot->name));
         if (slot->read.kind != BannerRead::NotABanner) break;
     }
-    JoinPathInto(file.path_, folder_.Path(), slot->name);
-    file.size_ = shared_->size;
-    file.folder_ = folder_.Shared();
+    file.Fill(folder_.Path(), slot->name, shared_->size, folder_.Shared());
     return true;  // its pixels stay as they are until the next call
 }
 

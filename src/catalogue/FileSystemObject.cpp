@@ -1,22 +1,14 @@
 #include "catalogue/FileSystemObject.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <QStringDecoder>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
-#include <mutex>
-#include <optional>
-#include <vector>
 
-#include "app/platform/LoadPicture.h"
 #include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
+#include "catalogue/SpareFolder.h"
 
 namespace talvane {
 
@@ -25,11 +17,6 @@ namespace {
 RuntimeError BadName(const std::string& name, const char* why) {
     return RuntimeError(errBadFileName,
                         QStringLiteral("Bad file name (%1): \"%2\"").arg(why, DisplayName(name)));
-}
-
-bool NameExists(int folderFd, const std::string& name) {
-    struct stat st {};
-    return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 // Two names that differ in letter case alone.
@@ -50,225 +37,47 @@ bool DifferInCaseOnly(std::string_view a, std::string_view b) {
 // Whether a file other than `from` holds `name`: the folder lists `name` itself, or a spelling
 // of it that differs in letter case alone. A folder that ignores letter case may fold case
 // otherwise than we do (the sharp s, the Kelvin sign), so only its listing can tell that the
-// one file answering to `name` is `from`.
-bool TakenByAnother(int folderFd, const std::string& from, const std::string& name) {
-    return ListsAny(folderFd, [&](std::string_view listed) {
-        return listed != from && (listed == name || DifferInCaseOnly(listed, name));
-    });
-}
-
-RenameStepHook gRenameStepHook = nullptr;
-
-void Step(RenameStep step) {
-    if (gRenameStepHook) gRenameStepHook(step);
+// one file answering to `name` is `from`. A folder that cannot be listed rules out nothing.
+bool TakenByAnother(const Folder& folder, const std::string& from, const std::string& name) {
+    bool taken;
+    folder.ListsAny(
+        [&](std::string_view listed) {
+            return listed != from && (listed == name || DifferInCaseOnly(listed, name));
+        },
+        taken);
+    return taken;
 }
 
 // A failed rename whose clean-up failed too: the error, and what it left on disk.
-RuntimeError LeftBehind(int err, const QString& what, const std::string& path) {
-    const RuntimeError cause = ErrorFromErrno(err, std::string());
+RuntimeError LeftBehind(const std::error_code& error, const RenameLeftover& left,
+                        const std::string& path) {
+    if (left.kind == RenameLeftover::InSpareFolder)
+        return RuntimeError(
+            errPathFileAccess,
+            QStringLiteral("Path/File access error (the file is left as \"%1\"): \"%2\"")
+                .arg(DisplayName(left.from), DisplayName(path)));
+    const QString what =
+        left.kind == RenameLeftover::BothNames
+            ? QStringLiteral("the file is left as both \"%1\" and \"%2\"")
+                  .arg(DisplayName(left.from), DisplayName(left.to))
+            : QStringLiteral("an empty file is left as \"%1\"").arg(DisplayName(left.to));
+    const RuntimeError cause = ErrorFromErrno(error.value(), std::string());
     return RuntimeError(
         cause.Number(),
         QStringLiteral("%1 (%2): \"%3\"").arg(cause.Description(), what, DisplayName(path)));
 }
 
-// Whether `name` still holds our empty placeholder `ours` (kept open while it is looked at,
-// so that a file system that numbers its files as they are met gives it the same number):
-// another program may have saved a file of its own under that name since, which must stay.
-bool HoldsPlaceholder(int folderFd, const char* name, const struct stat& ours) {
-    struct stat st {};
-    return ::fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_dev == ours.st_dev &&
-           st.st_ino == ours.st_ino && S_ISREG(st.st_mode) && st.st_size == 0;
-}
-
-// Whether `a` and `b` name one file: the same number, or, on a file system that numbers
-// each name of a file apart, the same links, size and time. (Another program's file put under
-// one of the names, written aside and renamed there, has a link of its own.)
-bool SameFile(int folderFd, const char* a, const char* b) {
-    struct stat x {
-    }, y{};
-    if (::fstatat(folderFd, a, &x, AT_SYMLINK_NOFOLLOW) != 0 ||
-        ::fstatat(folderFd, b, &y, AT_SYMLINK_NOFOLLOW) != 0 || x.st_dev != y.st_dev)
-        return false;
-    if (x.st_ino == y.st_ino) return true;
-    return x.st_nlink >= 2 && x.st_nlink == y.st_nlink && x.st_size == y.st_size &&
-           x.st_mtim.tv_sec == y.st_mtim.tv_sec && x.st_mtim.tv_nsec == y.st_mtim.tv_nsec;
-}
-
-// For file systems without an atomic no-replace rename: a hard link fails when the name is
-// taken; without hard links, an exclusively created placeholder reserves the name first, and
-// the rename replaces nothing but that placeholder. It is looked at just before: a file saved
-// under the name since then (written aside and renamed onto it) is not ours to replace. What
-// remains is the moment between that look and the rename.
-int RenameNoReplaceFallback(int folderFd, const char* from, const char* to,
-                            const std::string& path) {
-    if (::linkat(folderFd, from, folderFd, to, 0) == 0) {
-        Step(RenameStep::Linked);
-        if (!SameFile(folderFd, from, to)) {
-            errno = EEXIST;  // someone else's file took the name: ours stays as it was
-            return -1;
-        }
-        if (::unlinkat(folderFd, from, 0) != 0) {
-            const int err = errno;
-            if (SameFile(folderFd, from, to) && ::unlinkat(folderFd, to, 0) != 0)
-                throw LeftBehind(err,
-                                 QStringLiteral("the file is left as both \"%1\" and \"%2\"")
-                                     .arg(DisplayName(from), DisplayName(to)),
-                                 path);
-            errno = err;
-            return -1;
-        }
-        return 0;
-    }
-    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK) return -1;
-    UniqueFd fd(::openat(folderFd, to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (fd.get() < 0) return -1;
-    struct stat placeholder {};
-    const bool made = ::fstat(fd.get(), &placeholder) == 0;
-    Step(RenameStep::PlaceholderMade);
-    const bool ours = made && HoldsPlaceholder(folderFd, to, placeholder);
-    if (!ours || ::renameat(folderFd, from, folderFd, to) != 0) {
-        const int err = ours ? errno : EEXIST;
-        if (made && HoldsPlaceholder(folderFd, to, placeholder) && ::unlinkat(folderFd, to, 0) != 0)
-            throw LeftBehind(
-                err, QStringLiteral("an empty file is left as \"%1\"").arg(DisplayName(to)), path);
-        errno = err;
-        return -1;
-    }
-    return 0;
-}
-
-int RenameNoReplace(int folderFd, const char* from, const char* to, const std::string& path) {
-    int rc = ::renameat2(folderFd, from, folderFd, to, RENAME_NOREPLACE);
-    if (rc != 0 && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP))
-        rc = RenameNoReplaceFallback(folderFd, from, to, path);
-    return rc;
-}
-
-// A spare folder is named for the process that made it; the file inside keeps its own name,
-// so that whatever becomes of the process, it is known where the file belongs.
-constexpr std::string_view kSparePrefix = ".talvane-";
-// Held while a rename of ours goes through a spare folder, and while a listing puts a spare
-// folder back: a listing left running by a scan that ended early may meet one of ours.
-std::mutex gSpareFolders;
-
-std::string SpareFolderName(pid_t pid, int attempt) {
-    return std::string(kSparePrefix) + std::to_string(pid) + "-" + std::to_string(attempt);
-}
-
-// The process a spare folder's name says made it; 0 when the name is not a spare folder's.
-pid_t SpareFolderProcess(std::string_view name) {
-    if (!name.starts_with(kSparePrefix)) return 0;
-    name.remove_prefix(kSparePrefix.size());
-    const size_t dash = name.find('-');
-    if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size()) return 0;
-    auto digits = [](std::string_view text) {
-        return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    };
-    if (!digits(name.substr(0, dash)) || !digits(name.substr(dash + 1)) || dash > 9) return 0;
-    return pid_t(std::stol(std::string(name.substr(0, dash))));
-}
-
-// Renames `from` to `to`, a spelling the folder takes for `from` itself, so that no rename
-// can replace a file someone else gives that spelling meanwhile: into a spare folder of its
-// own, then out of it under the new spelling, each step no-replace, and back when the second
-// step fails. Should the way back be taken too, the file stays in the spare folder, and the
-// error says so; the next scan puts it back.
-int RenameThroughSpareName(int folderFd, const std::string& from, const std::string& to,
-                           const std::string& path) {
-    const std::lock_guard<std::mutex> lock(gSpareFolders);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string folder = SpareFolderName(::getpid(), attempt);
-        if (::mkdirat(folderFd, folder.c_str(), 0700) != 0) {
-            if (errno == EEXIST) continue;
-            return -1;
-        }
-        const std::string spare = folder + "/" + from;
-        if (RenameNoReplace(folderFd, from.c_str(), spare.c_str(), path) != 0) {
-            const int err = errno;
-            ::unlinkat(folderFd, folder.c_str(), AT_REMOVEDIR);
-            errno = err;
-            return -1;
-        }
-        Step(RenameStep::MovedToSpare);
-        int rc = -1, err = 0;
-        std::optional<RuntimeError> failure;
-        try {
-            rc = RenameNoReplace(folderFd, spare.c_str(), to.c_str(), path);
-            err = errno;
-        } catch (const RuntimeError& error) {
-            failure = error;
-        }
-        if (rc != 0 && RenameNoReplace(folderFd, spare.c_str(), from.c_str(), path) != 0)
-            throw RuntimeError(
-                errPathFileAccess,
-                QStringLiteral("Path/File access error (the file is left as \"%1\"): \"%2\"")
-                    .arg(DisplayName(spare), DisplayName(path)));
-        // An empty spare folder left behind goes at the next scan.
-        ::unlinkat(folderFd, folder.c_str(), AT_REMOVEDIR);
-        if (failure) throw *failure;
-        errno = err;
-        return rc;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-// Whether the process that made a spare folder is gone. The folder of a process with our
-// own number is a dead one's too: no rename of ours is under way while gSpareFolders is held.
-bool MadeByEndedProcess(pid_t pid) {
-    if (pid == ::getpid()) return true;
-    return ::kill(pid, 0) != 0 && errno == ESRCH;
-}
-
-bool IsEmptyFile(int folderFd, const char* name) {
-    struct stat st {};
-    return ::fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-           st.st_size == 0;
-}
-
-// Puts the files of a spare folder whose rename was cut short back under their own names.
-// Either name may hold an empty placeholder of that rename, which goes; nothing else is
-// replaced or deleted.
-std::vector<std::string> PutBackSpareFolder(int folderFd, const std::string& folder) {
-    std::vector<std::string> putBack;
-    const std::lock_guard<std::mutex> lock(gSpareFolders);
-    if (pid_t pid = SpareFolderProcess(folder); pid <= 0 || !MadeByEndedProcess(pid))
-        return putBack;
-    UniqueFd spareFd(::openat(folderFd, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (spareFd.get() < 0) return putBack;
-    std::vector<std::string> names;
-    ListsAny(spareFd.get(), [&](std::string_view name) {
-        if (name != "." && name != "..") names.emplace_back(name);
-        return false;
-    });
-    spareFd = UniqueFd();
-    for (const std::string& name : names) {
-        const std::string spare = folder + "/" + name;
-        for (int tries = 0; tries < 2; ++tries) {
-            try {
-                if (RenameNoReplace(folderFd, spare.c_str(), name.c_str(), spare) == 0) {
-                    putBack.push_back(name);
-                    break;
-                }
-            } catch (const RuntimeError&) {
-                break;
-            }
-            if (errno != EEXIST) break;
-            if (IsEmptyFile(folderFd, spare.c_str())) {
-                // Made before the file could be moved in: the file never left its name.
-                ::unlinkat(folderFd, spare.c_str(), 0);
-                break;
-            }
-            // Made before the file could be moved out under its new spelling.
-            if (!IsEmptyFile(folderFd, name.c_str()) || ::unlinkat(folderFd, name.c_str(), 0) != 0)
-                break;
-        }
-    }
-    ::unlinkat(folderFd, folder.c_str(), AT_REMOVEDIR);
-    return putBack;
-}
-
 }  // namespace
+
+FsFile::FsFile(std::string path, uint64_t size, std::shared_ptr<const Folder> folder)
+    : path_(std::move(path)), size_(size), folder_(std::move(folder)) {}
+
+void FsFile::Fill(std::string_view folderPath, std::string_view name, uint64_t size,
+                  const std::shared_ptr<const Folder>& folder) {
+    JoinPathInto(path_, folderPath, name);
+    size_ = size;
+    folder_ = folder;
+}
 
 std::string_view FsFile::Name() const { return BaseNameView(path_); }
 
@@ -280,34 +89,45 @@ void FsFile::SetName(const std::string& name) {
 
     std::string target = JoinPath(FolderPart(path_), name);
     if (target == path_) return;
+    if (!folder_) throw ErrorFromErrno(EBADF, path_);  // a file object that names no file
     const std::string from(Name());
-    int rc = RenameNoReplace(FolderFd(), from.c_str(), name.c_str(), path_);
-    int err = rc == 0 ? 0 : errno;
-    if (err == EEXIST && DifferInCaseOnly(from, name) && !TakenByAnother(FolderFd(), from, name)) {
+    RenameLeftover left;
+    std::error_code error = folder_->RenameNoReplace(from.c_str(), name.c_str(), left);
+    if (error == std::errc::file_exists && left.kind == RenameLeftover::Nothing &&
+        DifferInCaseOnly(from, name) && !TakenByAnother(*folder_, from, name)) {
         // The new spelling is taken by the file itself: the folder ignores letter case. (A
         // second link spelt that way would be listed under it.)
-        rc = RenameThroughSpareName(FolderFd(), from, name, path_);
-        err = rc == 0 ? 0 : errno;
+        error = RenameThroughSpareName(*folder_, from, name, left);
     }
-    if (err == ENOENT && NameExists(FolderFd(), from))
+    if (left.kind != RenameLeftover::Nothing) throw LeftBehind(error, left, path_);
+    struct stat st {};
+    if (error == std::errc::no_such_file_or_directory && !folder_->Stat(from.c_str(), st, false))
         throw BadName(name, "the file system does not accept it");  // the file is still there
-    if (err != 0) throw ErrorFromErrno(err, err == EEXIST ? target : path_);
+    if (error)
+        throw ErrorFromErrno(error.value(), error == std::errc::file_exists ? target : path_);
     path_ = std::move(target);
 }
 
-FileLook LookAt(int folderFd, const char* name) {
-    struct stat st {};
-    if (::fstatat(folderFd, name, &st, 0) != 0) {
-        // Not a file to list; any other failure means the folder's files cannot be looked at.
-        if (NamesNoFile(errno)) return {FileLook::NotAFile, 0, 0};
-        return {FileLook::Failed, 0, errno};
-    }
-    if (!S_ISREG(st.st_mode)) return {FileLook::NotAFile, 0, 0};
-    return {FileLook::File, static_cast<uint64_t>(st.st_size), 0};
+FsFolder::FsFolder(std::string path, Folder listing, Folder lookups)
+    : path_(std::move(path)),
+      listing_(std::move(listing)),
+      lookups_(std::make_shared<const Folder>(std::move(lookups))) {}
+
+FsFolder::FsFolder(std::string path, DIR* dir) : path_(std::move(path)), listing_(dir) {
+    std::error_code error;
+    lookups_ = std::make_shared<const Folder>(listing_.Duplicate(error));
+}
+
+std::unique_ptr<FsFolder> FsFolder::Open(const std::string& path) {
+    std::error_code error;
+    Folder listing = Folder::Open(path, error);
+    if (error) throw ErrorFromErrno(error.value(), path, PathKind::Folder);
+    Folder lookups = listing.Duplicate(error);
+    if (error) throw ErrorFromErrno(error.value(), path, PathKind::Folder);
+    return std::unique_ptr<FsFolder>(new FsFolder(path, std::move(listing), std::move(lookups)));
 }
 
 bool FsFolder::NextName(std::string_view& name) {
-    DIR* dir = dir_.get();
     for (;;) {
         if (!putBack_.empty()) {
             // Listed where its spare folder was; should the listing name it again, it is
@@ -319,19 +139,18 @@ bool FsFolder::NextName(std::string_view& name) {
             listedRegular_ = false;
             return true;
         }
-        errno = 0;
-        struct dirent* entry = ::readdir(dir);
-        if (!entry) {
-            listingError_ = errno;
+        const dirent* entry = nullptr;
+        if (const std::error_code error = listing_.NextEntry(entry); error || !entry) {
+            listingError_ = error.value();
             return false;
         }
         const char* n = entry->d_name;
         if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
         if (n[0] == '.' && (entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN) &&
-            SpareFolderProcess(n) > 0) {
+            IsSpareFolderName(n)) {
             // A rename cut short by the end of its process left its file here: put back
             // under its own name, it is listed under that.
-            putBack_ = PutBackSpareFolder(Fd(), n);
+            putBack_ = PutBackSpareFolder(listing_, n);
             continue;
         }
         if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
@@ -343,14 +162,6 @@ bool FsFolder::NextName(std::string_view& name) {
     }
 }
 
-FsFolder::FsFolder(std::string path, DIR* dir)
-    : path_(std::move(path)),
-      dir_(dir),
-      // A descriptor of its own: the files found hold it, and it outlives the listing.
-      lookups_(std::make_shared<const UniqueFd>(::fcntl(::dirfd(dir), F_DUPFD_CLOEXEC, 0))) {}
-
-int FsFolder::Fd() const { return ::dirfd(dir_.get()); }
-
 bool FsFolder::NextFile(FsFile& file) {
     std::string_view name;
     for (;;) {
@@ -358,41 +169,32 @@ bool FsFolder::NextFile(FsFile& file) {
             if (listingError_ != 0) throw ErrorFromErrno(listingError_, path_, PathKind::Folder);
             return false;
         }
-        JoinPathInto(file.path_, path_, name);  // over the previous file's path, reusing its memory
-        const FileLook look = LookAt(Fd(), name.data());
-        if (look.kind == FileLook::Failed) throw ErrorFromErrno(look.error, file.path_);
+        FileLook look;
+        if (const std::error_code error = listing_.LookAt(name.data(), look))
+            throw ErrorFromErrno(error.value(), JoinPath(path_, name));
         if (look.kind == FileLook::NotAFile) continue;
-        file.size_ = look.size;
-        file.folder_ = lookups_;
+        file.Fill(path_, name, look.size, lookups_);
         return true;
     }
 }
 
-void SetRenameStepHook(RenameStepHook hook) { gRenameStepHook = hook; }
-
 std::unique_ptr<FsFolder> FileSystemObject::GetFolder(const std::string& path) {
-    DIR* dir = ::opendir(path.c_str());
-    if (!dir) throw ErrorFromErrno(errno, path, PathKind::Folder);
-    std::unique_ptr<FsFolder> folder(new FsFolder(path, dir));
-    if (folder->lookups_->get() < 0) throw ErrorFromErrno(errno, path, PathKind::Folder);
-    return folder;
+    return FsFolder::Open(path);
 }
 
 FsFile FileSystemObject::GetFile(const std::string& path) {
-    auto folder = std::make_shared<UniqueFd>(OpenFolderOf(path));
-    if (folder->get() < 0) throw ErrorFromErrno(errno, path);
+    std::error_code error;
+    auto folder = std::make_shared<const Folder>(Folder::OpenHolding(path, error));
+    if (error) throw ErrorFromErrno(error.value(), path);
     const std::string name(BaseNameView(path));
     struct stat st {};
-    if (::fstatat(folder->get(), name.c_str(), &st, 0) != 0) throw ErrorFromErrno(errno, path);
+    if ((error = folder->Stat(name.c_str(), st, true))) throw ErrorFromErrno(error.value(), path);
     // A folder that ignores letter case may answer with a file spelt otherwise, which is not
     // the one asked for.
-    if (S_ISDIR(st.st_mode) || !SpeltExactly(folder->get(), name))
-        throw ErrorFromErrno(ENOENT, path);
-    FsFile file;
-    file.path_ = path;
-    file.size_ = static_cast<uint64_t>(st.st_size);
-    file.folder_ = std::move(folder);
-    return file;
+    bool exactly = true;
+    if (!S_ISDIR(st.st_mode)) folder->SpeltExactly(name, exactly);
+    if (S_ISDIR(st.st_mode) || !exactly) throw ErrorFromErrno(ENOENT, path);
+    return FsFile(path, static_cast<uint64_t>(st.st_size), std::move(folder));
 }
 
 }  // namespace talvane

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/platform/FolderFd.h"
+#include "app/platform/Folder.h"
 #include "catalogue/NameSet.h"
 
 namespace talvane {
@@ -19,13 +19,19 @@ namespace talvane {
 class FsFile {
 public:
     FsFile() = default;
+    // The file at `path`, of `size` bytes, lying in `folder`.
+    FsFile(std::string path, uint64_t size, std::shared_ptr<const Folder> folder);
+    // Makes this the file `name` in the folder at `folderPath`, open as `folder`: the path is
+    // written over the one held, reusing its memory.
+    void Fill(std::string_view folderPath, std::string_view name, uint64_t size,
+              const std::shared_ptr<const Folder>& folder);
 
     const std::string& Path() const { return path_; }
     // The last part of the path (a view into it: valid while the file object is).
     std::string_view Name() const;
     uint64_t Size() const { return size_; }
     // The open folder the file lies in.
-    int FolderFd() const { return folder_ ? folder_->get() : -1; }
+    int FolderFd() const { return folder_ ? folder_->Fd() : -1; }
 
     // Renames the file within its folder. The new name must be a single valid name (no '/',
     // no NUL, not too long, accepted by the file system: errBadFileName). A file of that name
@@ -36,14 +42,11 @@ public:
     void SetName(const std::string& name);
 
 private:
-    friend class FsFolder;
-    friend class FileSystemObject;
-    friend class BannerReadAhead;
     std::string path_;
     uint64_t size_ = 0;
     // The folder, shared with the listing that found the file and every file it found: it
     // stays open as long as any of them is held.
-    std::shared_ptr<const UniqueFd> folder_;
+    std::shared_ptr<const Folder> folder_;
 };
 
 // An open folder, enumerated once, in the file system's order.
@@ -71,46 +74,28 @@ public:
     // Whether the listing named the last name a regular file, not a link.
     bool ListedAsRegular() const { return listedRegular_; }
     // The open folder, to look names up in.
-    int Fd() const;
+    int Fd() const { return listing_.Fd(); }
     // The same, for the files found in it to hold.
-    const std::shared_ptr<const UniqueFd>& Shared() const { return lookups_; }
+    const std::shared_ptr<const Folder>& Shared() const { return lookups_; }
+
+    // The folder at `path`, listed by `dir` (taken over), with a descriptor of its own for the
+    // files found to hold, which outlives the listing.
+    FsFolder(std::string path, DIR* dir);
+
+    // Opens the folder at `path`; fails with errPathNotFound (or the folder's access error).
+    static std::unique_ptr<FsFolder> Open(const std::string& path);
 
 private:
-    friend class FileSystemObject;
-    friend class BannerReadAhead;
-    FsFolder(std::string path, DIR* dir);
+    FsFolder(std::string path, Folder listing, Folder lookups);
     std::string path_;
-    struct CloseDir {
-        void operator()(DIR* dir) const { ::closedir(dir); }
-    };
-    std::unique_ptr<DIR, CloseDir> dir_;
-    std::shared_ptr<const UniqueFd> lookups_;
+    Folder listing_;
+    std::shared_ptr<const Folder> lookups_;
     int listingError_ = 0;
     NameSet listed_;
     bool listedRegular_ = false;
     std::vector<std::string> putBack_;  // put back, to be named next
     std::string putBackName_;
 };
-
-// What looking at a name in an open folder finds: a file (a regular file, or a link to
-// one) with its size; nothing to list (gone since it was listed, a dangling or looping link,
-// a folder or special file); or a failure, with its errno.
-struct FileLook {
-    enum Kind { File, NotAFile, Failed } kind;
-    uint64_t size;
-    int error;
-};
-FileLook LookAt(int folderFd, const char* name);
-
-// The point a rename of more than one step has reached, told to the rename step hook.
-enum class RenameStep {
-    Linked,           // the new name is a second link to the file
-    PlaceholderMade,  // an empty placeholder holds the new name
-    MovedToSpare,     // the file lies in a spare folder, between two spellings of its name
-};
-// Called between the steps of a rename; none unless set (tests stop the program there).
-using RenameStepHook = void (*)(RenameStep step);
-void SetRenameStepHook(RenameStepHook hook);
 
 class FileSystemObject {
 public:

@@ -14,6 +14,7 @@
 #include "catalogue/FileSystemObject.h"
 #include "support/BannerFiles.h"
 #include "support/Errors.h"
+#include "support/FaultFs.h"
 
 namespace talvane::test {
 namespace {
@@ -110,6 +111,16 @@ TEST(KillTest, DeletesFilesAndLinksButNeverReadOnlyFilesOrFolders) {
     EXPECT_EQ(ErrorNumberOf([&] { Kill(folder / "dir.bmp"); }), errPathFileAccess);
     EXPECT_EQ(ErrorNumberOf([&] { Kill(folder / "plain.bmp"); }), errFileNotFound);
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"dir.bmp", "locked.bmp", "target.bmp"}));
+}
+
+TEST(KillTest, AFolderWhoseListingFailsRulesOutNoFileTheFolderAnswersTo) {
+    FaultFs fs;
+    MOUNT_FAULT_FS_OR_SKIP(fs);
+    fs.Root().Write("a.bmp", "a");
+    // The other spelling cannot be looked at, and the listing that would tell fails.
+    fs.SetRules("getattr a.bmP fail EIO\nreaddir * fail EIO\n");
+    Kill(fs.Folder() + "/a.bmp");
+    EXPECT_EQ(fs.Root().Names(), std::vector<std::string>{});
 }
 
 TEST(LoadPictureTest, ReadsBannersAndRefusesWhatIsNotAPicture) {
