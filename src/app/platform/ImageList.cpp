@@ -2,25 +2,9 @@
 
 #include <cstring>
 
-#include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
 
 namespace talvane {
-
-namespace {
-
-RuntimeError KeyTaken(const std::string& key) {
-    return RuntimeError(
-        errKeyNotUnique,
-        QStringLiteral("Key is not unique in collection: \"%1\"").arg(DisplayName(key)));
-}
-
-RuntimeError NoSuchKey(const std::string& key) {
-    return RuntimeError(errElementNotFound,
-                        QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
-}
-
-}  // namespace
 
 void ListImage::SetKey(const std::string& key) {
     list_->Rekey(key_, key);
@@ -29,7 +13,7 @@ void ListImage::SetKey(const std::string& key) {
 
 QImage ListImage::Picture() const {
     QImage picture = list_->Find(key_);
-    if (picture.isNull()) throw NoSuchKey(key_);
+    if (picture.isNull()) throw ElementNotFound(key_);
     return picture.copy();  // the caller's own, whatever becomes of the list
 }
 
@@ -38,7 +22,7 @@ ImageList::ImageList(int imageWidth, int imageHeight, QObject* parent)
 
 ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) {
     if (picture.isNull()) {
-        if (list_->Has(key)) throw KeyTaken(key);
+        if (list_->Has(key)) throw KeyNotUnique(key);
         throw RuntimeError(errInvalidPicture, QStringLiteral("Invalid picture"));
     }
     // One look in the index both checks the key and takes it; a taken key gives its copy
@@ -49,7 +33,7 @@ ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) 
     if (!list_->pictures_.Insert(list_->keys_.back(), number)) {
         list_->keys_.pop_back();
         if (list_->keyBlocks_.size() == keyBlocks) list_->keyBlockUsed_ = keyBlockUsed;
-        throw KeyTaken(key);
+        throw KeyNotUnique(key);
     }
     try {
         QImage stored = picture;
@@ -79,7 +63,7 @@ ListImage ImageList::Images::Add(const std::string& key, const QImage& picture) 
 
 void ImageList::Images::Remove(const std::string& key) {
     std::optional<uint32_t> number = list_->pictures_.Erase(key);
-    if (!number) throw NoSuchKey(key);
+    if (!number) throw ElementNotFound(key);
     if (list_->lastKey_ == key) list_->lastKey_ = {};
     list_->keys_[*number] = {};  // its pixels and key bytes stay unused until the list is cleared
     emit list_->Changed();
@@ -99,7 +83,7 @@ void ImageList::Images::Clear() {
 int ImageList::Images::Count() const { return static_cast<int>(list_->pictures_.Size()); }
 
 ListImage ImageList::Images::operator()(const std::string& key) const {
-    if (!list_->Has(key)) throw NoSuchKey(key);
+    if (!list_->Has(key)) throw ElementNotFound(key);
     return ListImage(list_, key);
 }
 
@@ -132,10 +116,10 @@ QImage ImageList::Find(const std::string& key) const {
 
 void ImageList::Rekey(const std::string& from, const std::string& to) {
     if (from == to) return;
-    if (pictures_.Find(to)) throw KeyTaken(to);
+    if (pictures_.Find(to)) throw KeyNotUnique(to);
     lastKey_ = {};
     std::optional<uint32_t> number = pictures_.Erase(from);
-    if (!number) throw NoSuchKey(from);
+    if (!number) throw ElementNotFound(from);
     keys_[*number] = StoreKey(to);  // the old key's bytes stay unused until the list is cleared
     pictures_.Insert(keys_[*number], *number);
     emit Changed();

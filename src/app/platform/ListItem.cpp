@@ -1,7 +1,6 @@
 #include "app/platform/ImageList.h"
 #include "app/platform/ListItemsModel.h"
 #include "app/platform/ListView.h"
-#include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
 
 namespace talvane {
@@ -11,11 +10,6 @@ namespace {
 RuntimeError RemovedEntry() {
     return RuntimeError(errElementNotFound,
                         QStringLiteral("Element not found (the list entry was removed)"));
-}
-
-RuntimeError NoElement(const std::string& key) {
-    return RuntimeError(errElementNotFound,
-                        QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
 }
 
 }  // namespace
@@ -83,7 +77,7 @@ ListItem ListView::Items::Add(const std::string& key, const QString& text, const
 
 void ListView::Items::Remove(const std::string& key) {
     std::optional<uint32_t> slot = view_->model_->Find(key);
-    if (!slot) throw NoElement(key);
+    if (!slot) throw ElementNotFound(key);
     view_->RemoveSlot(*slot);
 }
 
@@ -93,7 +87,7 @@ int ListView::Items::Count() const { return view_->model_->Count(); }
 
 ListItem ListView::Items::operator()(const std::string& key) const {
     std::optional<uint32_t> slot = view_->model_->Find(key);
-    if (!slot) throw NoElement(key);
+    if (!slot) throw ElementNotFound(key);
     return ListItem(view_, *slot);
 }
 

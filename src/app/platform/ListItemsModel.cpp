@@ -11,16 +11,6 @@
 
 namespace talvane {
 
-namespace {
-
-RuntimeError KeyNotUnique(const std::string& key) {
-    return RuntimeError(
-        errKeyNotUnique,
-        QStringLiteral("Key is not unique in collection: \"%1\"").arg(DisplayName(key)));
-}
-
-}  // namespace
-
 ListItemsModel::ListItemsModel(QObject* parent) : QAbstractListModel(parent) {}
 
 uint32_t ListItemsModel::Add(const std::string& key, const QString& text, const std::string& icon,

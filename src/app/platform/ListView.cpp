@@ -6,7 +6,6 @@
 
 #include "app/platform/ImageList.h"
 #include "app/platform/ListItemsModel.h"
-#include "app/platform/Names.h"
 #include "app/platform/RuntimeError.h"
 #include "app/platform/Screen.h"
 
@@ -85,9 +84,7 @@ void ListView::CheckPictureKey(const std::string& key, ImageList* list) const {
     if (!list)
         throw RuntimeError(errImageListNotInitialized,
                            QStringLiteral("ImageList must be initialized before it can be used"));
-    if (!list->Has(key))
-        throw RuntimeError(errElementNotFound,
-                           QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
+    if (!list->Has(key)) throw ElementNotFound(key);
 }
 
 void ListView::RemoveSlot(uint32_t slot) {
@@ -149,8 +146,7 @@ void ListView::Rebind() {
 }
 
 void ListView::SetView(int mode) {
-    if (mode < lvwIcon || mode > lvwReport)
-        throw RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
+    if (mode < lvwIcon || mode > lvwReport) throw InvalidPropertyValue();
     QAbstractItemView* old = ActiveView();
     QWidget* focus = window()->focusWidget();
     const bool hadFocus = focus && (focus == old || old->isAncestorOf(focus));
@@ -270,14 +266,12 @@ float ListView::Width() const { return float(PixelsToTwips(width())); }
 float ListView::Height() const { return float(PixelsToTwips(height())); }
 
 void ListView::SetWidth(float twips) {
-    if (twips < 0)
-        throw RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
+    if (twips < 0) throw InvalidPropertyValue();
     resize(TwipsToPixels(twips), height());
 }
 
 void ListView::SetHeight(float twips) {
-    if (twips < 0)
-        throw RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
+    if (twips < 0) throw InvalidPropertyValue();
     resize(width(), TwipsToPixels(twips));
 }
 

@@ -12,6 +12,21 @@ RuntimeError::RuntimeError(int number, QString description)
     what_ = QStringLiteral("%1: %2").arg(number_).arg(description_).toStdString();
 }
 
+RuntimeError KeyNotUnique(const std::string& key) {
+    return RuntimeError(
+        errKeyNotUnique,
+        QStringLiteral("Key is not unique in collection: \"%1\"").arg(DisplayName(key)));
+}
+
+RuntimeError ElementNotFound(const std::string& key) {
+    return RuntimeError(errElementNotFound,
+                        QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
+}
+
+RuntimeError InvalidPropertyValue() {
+    return RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
+}
+
 namespace {
 
 struct Cause {

@@ -43,6 +43,11 @@ private:
     std::string what_;
 };
 
+// The collections' and controls' own errors, each worded in one place.
+RuntimeError KeyNotUnique(const std::string& key);
+RuntimeError ElementNotFound(const std::string& key);
+RuntimeError InvalidPropertyValue();
+
 // What a path is, for the wording of "not found" errors.
 enum class PathKind { File, Folder };
 
