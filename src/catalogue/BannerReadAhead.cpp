@@ -285,10 +285,7 @@ QImage BannerReadAhead::LoadPicture(const FsFile& file) {
         // Not a plain banner: a picture loader may still read it.
         const std::string& bytes = current_->read.bytes;
         QImage picture = DecodePicture(QByteArray(bytes.data(), qsizetype(bytes.size())));
-        if (picture.isNull())
-            throw RuntimeError(
-                errInvalidPicture,
-                QStringLiteral("Invalid picture: \"%1\"").arg(DisplayName(file.Path())));
+        if (picture.isNull()) throw InvalidPicture(file.Path());
         return picture;
     }
     // Two pictures take turns: the one the caller no longer holds is written over, rather

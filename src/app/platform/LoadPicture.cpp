@@ -263,9 +263,7 @@ QImage DecodePicture(const QByteArray& bytes) {
 
 QImage LoadPicture(const std::string& path, int folderFd) {
     QImage picture = DecodePicture(ReadRegularFile(path, folderFd));
-    if (picture.isNull())
-        throw RuntimeError(errInvalidPicture,
-                           QStringLiteral("Invalid picture: \"%1\"").arg(DisplayName(path)));
+    if (picture.isNull()) throw InvalidPicture(path);
     return picture;
 }
 

@@ -23,6 +23,11 @@ RuntimeError ElementNotFound(const std::string& key) {
                         QStringLiteral("Element not found: \"%1\"").arg(DisplayName(key)));
 }
 
+RuntimeError InvalidPicture(const std::string& path) {
+    return RuntimeError(errInvalidPicture,
+                        QStringLiteral("Invalid picture: \"%1\"").arg(DisplayName(path)));
+}
+
 RuntimeError InvalidPropertyValue() {
     return RuntimeError(errInvalidPropertyValue, QStringLiteral("Invalid property value"));
 }

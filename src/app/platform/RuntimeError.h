@@ -47,6 +47,8 @@ private:
 RuntimeError KeyNotUnique(const std::string& key);
 RuntimeError ElementNotFound(const std::string& key);
 RuntimeError InvalidPropertyValue();
+// A file that holds no picture a loader can read.
+RuntimeError InvalidPicture(const std::string& path);
 
 // What a path is, for the wording of "not found" errors.
 enum class PathKind { File, Folder };
