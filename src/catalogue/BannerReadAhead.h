@@ -47,14 +47,14 @@ public:
 
 private:
     struct Slot;
-    struct Shared;
-    bool NextSlot(Slot*& slot);
+    class Window;
     static int ReadersFor(int folderFd);
 
     FsFolder& folder_;
-    // What the threads share, made for each scan and kept by whoever still uses it.
-    std::shared_ptr<Shared> shared_;
-    std::shared_ptr<ReaderThreads::Crew> crew_;  // none: the scan reads on this thread alone
+    // The files read ahead, made for each scan, shared with its threads and kept by whoever
+    // still uses it.
+    std::shared_ptr<Window> window_;
+    ReaderThreads::Task task_;  // ended before the window goes; no threads: read on this one
 
     Slot* current_ = nullptr;  // the slot of the file NextFile gave last
     QImage pictures_[2];

@@ -6,12 +6,15 @@
 #include <sys/inotify.h>
 #include <sys/resource.h>
 
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <set>
 
 #include "catalogue/MainModule.h"
 #include "catalogue/ReadAheadFixture.h"
 #include "catalogue/ReaderPolicy.h"
+#include "catalogue/ReaderThreads.h"
 #include "support/ChildProcess.h"
 
 namespace talvane::test {
@@ -155,6 +158,44 @@ TEST(ReaderPolicyTest, MoreReadersOnlyWhenManyReadsOfARunWaitedOnTheDisk) {
     EXPECT_TRUE(policy.Read(slow));
     EXPECT_GE(ReaderPolicy::ReadersAtFirst(32), 1);
     EXPECT_EQ(ReaderPolicy::ReadersAtFirst(0), 0);
+}
+
+// A work whose threads stay in it until it is stopped.
+struct ParkedWork : ReaderThreads::Work {
+    std::mutex mutex;
+    std::condition_variable stopped;
+    bool stop = false;
+    int entered = 0, in = 0;
+    void Do(int) override {
+        std::unique_lock lock(mutex);
+        ++entered, ++in;
+        stopped.wait(lock, [&] { return stop; });
+        --in;
+    }
+    void Stop() override {
+        std::lock_guard lock(mutex);
+        stop = true;
+        stopped.notify_all();
+    }
+    int InCalls() override { return 0; }
+};
+
+TEST(ReaderThreadsTest, ARunEndsWithEveryThreadBackAndOnlyThenMayTheNextBegin) {
+    auto work = std::make_shared<ParkedWork>();
+    {
+        ReaderThreads::Task task = ReaderThreads::Instance().Run(work, 3);
+        ASSERT_EQ(task.Threads(), 3);
+    }
+    EXPECT_EQ(work->entered, 3);
+    EXPECT_EQ(work->in, 0);
+#ifndef NDEBUG
+    EXPECT_DEATH(
+        {
+            ReaderThreads::Task first = ReaderThreads::Instance().Run(work, 1);
+            ReaderThreads::Task second = ReaderThreads::Instance().Run(work, 1);
+        },
+        "ends before the next run");
+#endif
 }
 
 }  // namespace
