@@ -26,8 +26,8 @@ bool BannerReadAhead::Window::Await(const std::atomic<uint32_t>& counter, uint32
                                     uint32_t& value) const {
     for (;;) {
         value = counter.load(std::memory_order_acquire);
-        // Stop moves every counter after it sets this: whoever wakes to that sees it.
-        if (stopping_.load(std::memory_order_acquire)) return false;
+        // Stop moves the counters waited on after it sets this: whoever wakes to that sees it.
+        if (stopping_.load()) return false;
         if (Reached(value, target)) return true;
         counter.wait(value, std::memory_order_acquire);
     }
@@ -42,10 +42,16 @@ bool BannerReadAhead::Window::Move(Slot& slot, uint32_t from, uint32_t to) {
 void BannerReadAhead::Window::Stop() {
     stopping_.store(true);
     // Any change wakes whoever waits on a counter; each then sees the window stopping, and
-    // every step someone meant to make fails from here on.
-    for (uint32_t place = 0; place < slots_; ++place) {
-        ring_[place].step.fetch_add(1, std::memory_order_acq_rel);
-        ring_[place].step.notify_all();
+    // every step someone meant to make there fails from here on. Only the scan's next
+    // places can have someone waiting: the lister within a batch of it, readers up to the
+    // last place come to. A reader coming to a place after this sees the window stopping.
+    const uint32_t claimed = claimed_.load();
+    const uint32_t ahead = Reached(claimed, next_) ? claimed - next_ : 0;
+    const uint32_t count = std::min(slots_, std::max(ahead, kBatch));
+    for (uint32_t place = next_; place != next_ + count; ++place) {
+        Slot& slot = ring_[place % slots_];
+        slot.step.fetch_add(1, std::memory_order_acq_rel);
+        slot.step.notify_all();
     }
     active_.fetch_add(1, std::memory_order_acq_rel);
     active_.notify_all();
@@ -61,7 +67,7 @@ void BannerReadAhead::Window::Do(int index) {
 }
 
 bool BannerReadAhead::Window::List(FsFolder& listing) {
-    if (stopping_.load(std::memory_order_relaxed)) return false;
+    if (stopping_.load()) return false;
     const uint32_t place = filled_;
     Slot& slot = ring_[place % slots_];
     uint32_t value = slot.step.load(std::memory_order_acquire);
@@ -95,8 +101,9 @@ void BannerReadAhead::Window::ReadSlots(int reader) {
     ReaderPolicy policy;
     for (uint32_t value;;) {
         if (!Await(active_, uint32_t(reader) + 1, value)) return;
-        // Each place is come to by one reader, which reads it unless the scan came first.
-        const uint32_t place = claimed_.fetch_add(1, std::memory_order_relaxed);
+        // Each place is come to by one reader, which reads it unless the scan came first; in
+        // one order with Stop, which wakes the places come to before it and no others.
+        const uint32_t place = claimed_.fetch_add(1);
         Slot& slot = ring_[place % slots_];
         if (!Await(slot.step, Step(place, kListed), value)) return;
         if (value == Step(place, kEnd)) return;
