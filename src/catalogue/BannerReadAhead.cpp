@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "app/platform/LoadPicture.h"
 #include "app/platform/Names.h"
@@ -66,8 +67,10 @@ int BannerReadAhead::ReadersFor(int folderFd) {
 
 bool BannerReadAhead::NextFile(FsFile& file) {
     for (;;) {
-        // The slot taken last is given back; this one is, at the next call.
-        Slot* slot = current_ = window_->Next(current_, task_.Threads() > 0 ? nullptr : &folder_);
+        // The slot taken last is given back, and only once, should the listing throw; this one
+        // is, at the next call.
+        Slot* slot = current_ = window_->Next(std::exchange(current_, nullptr),
+                                              task_.Threads() > 0 ? nullptr : &folder_);
         if (!slot) {
             if (const int error = window_->ListingError())
                 throw ErrorFromErrno(error, folder_.Path(), PathKind::Folder);

@@ -44,7 +44,9 @@ void BannerReadAhead::Window::Stop() {
     // Any change wakes whoever waits on a counter; each then sees the window stopping, and
     // every step someone meant to make there fails from here on. Only the scan's next
     // places can have someone waiting: the lister within a batch of it, readers up to the
-    // last place come to. A reader coming to a place after this sees the window stopping.
+    // last place come to. A reader coming to a place after this sees the window stopping:
+    // the flag, the places come to and this look at them are in one order (sequentially
+    // consistent, and must stay so).
     const uint32_t claimed = claimed_.load();
     const uint32_t ahead = Reached(claimed, next_) ? claimed - next_ : 0;
     const uint32_t count = std::min(slots_, std::max(ahead, kBatch));
@@ -73,8 +75,13 @@ bool BannerReadAhead::Window::List(FsFolder& listing) {
     uint32_t value = slot.step.load(std::memory_order_acquire);
     if (!Reached(value, Step(place, kFree))) {
         // The scan gives slots back in order: with the last of the batch, all are back.
+        // Waiting here is no call to the file system: a lister that was never woken would be
+        // a scan that never ends, not one quietly left behind.
         const uint32_t last = place + std::min(kBatch, slots_) - 1;
-        if (!Await(ring_[last % slots_].step, Step(last, kFree), value)) return false;
+        inCalls_.fetch_sub(1);
+        const bool room = Await(ring_[last % slots_].step, Step(last, kFree), value);
+        inCalls_.fetch_add(1);
+        if (!room) return false;
         value = slot.step.load(std::memory_order_acquire);
     }
     if (value != Step(place, kFree)) return false;  // the listing ended, or the window stops
@@ -101,8 +108,9 @@ void BannerReadAhead::Window::ReadSlots(int reader) {
     ReaderPolicy policy;
     for (uint32_t value;;) {
         if (!Await(active_, uint32_t(reader) + 1, value)) return;
-        // Each place is come to by one reader, which reads it unless the scan came first; in
-        // one order with Stop, which wakes the places come to before it and no others.
+        // Each place is come to by one reader, which reads it unless the scan came first. In
+        // one order with Stop (sequentially consistent, and must stay so), which wakes the
+        // places come to before it and no others.
         const uint32_t place = claimed_.fetch_add(1);
         Slot& slot = ring_[place % slots_];
         if (!Await(slot.step, Step(place, kListed), value)) return;
@@ -121,7 +129,7 @@ void BannerReadAhead::Window::ReadSlots(int reader) {
 void BannerReadAhead::Window::CallMoreReaders() {
     constexpr uint32_t kAll = kMaxReaders + 1;  // and the lister
     if (active_.load(std::memory_order_relaxed) >= kAll) return;
-    active_.exchange(kAll, std::memory_order_acq_rel);
+    active_.store(kAll, std::memory_order_release);
     active_.notify_all();
 }
 

@@ -6,8 +6,10 @@
 //
 // There is no lock. Each slot holds one counter that tells, for the file at place i in the
 // order, how far it has come: listed, being read, read; then, given back by the scan, free
-// for the file at i + size. It only ever moves forward, each step made by one thread, and
-// everyone who waits here waits the same way: for a counter to reach a value.
+// for the file at i + size. It only ever moves forward, and each step is made by whoever
+// finds the slot where it should be (the lister and the scan have theirs alone; a reader and
+// the scan may both try to start a read, and one of them does). Everyone who waits here waits
+// the same way: for a counter to reach a value.
 
 #include <atomic>
 #include <cstdint>
@@ -23,7 +25,7 @@ struct BannerReadAhead::Slot {
     std::atomic<uint32_t> step{0};
     std::string name;    // written by the lister while the slot is free
     bool plain = false;  // listed as a regular file, not a link
-    // Written by whoever reads the slot, before it is read.
+    // Written by whoever reads the slot, before its counter says read.
     BannerRead read;
     QRgb pixels[kBannerWidth * kBannerHeight];
 };
@@ -48,12 +50,15 @@ private:
     // The steps of the file at place i, one counter value each.
     enum Phase : uint32_t { kFree, kListed, kReading, kRead, kEnd };
     static uint32_t Step(uint32_t place, Phase phase) { return place * 8 + phase; }
+    // Stop moves a counter one on to wake whoever waits on it, onto a phase that may mean
+    // something: everyone who loads a counter sees the window stopping, or compares exactly.
+    static_assert(kEnd + 1 < 8, "a moved counter stays within its place");
     // Counters wrap around: a value is reached when the distance to it is not negative.
     static bool Reached(uint32_t value, uint32_t target) { return int32_t(value - target) >= 0; }
     // Waits for `counter` to reach `target`, and gives the value it has then; false when the
     // window stops first.
     bool Await(const std::atomic<uint32_t>& counter, uint32_t target, uint32_t& value) const;
-    // Moves a slot one step on, if it stands where it should (it does not, once stopped).
+    // Moves a slot one step on, if it stands where it should.
     static bool Move(Slot& slot, uint32_t from, uint32_t to);
 
     // Lists the next wanted name into its slot, once there is room: false at the listing's

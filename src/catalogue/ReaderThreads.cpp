@@ -100,7 +100,7 @@ int ReaderThreads::Task::Threads() const { return crew_ ? crew_->started : 0; }
 void ReaderThreads::Task::End() {
     if (!threads_) return;
     work_->Stop();
-    // Each thread comes back at once but from a call to the file system; those are waited for
+    // Each thread comes back at once, except from a call to the file system; those are waited for
     // a moment, and then left to come back on their own.
     std::unique_lock lock(threads_->mutex_);
     auto waitBack = [&](std::chrono::milliseconds timeout) {

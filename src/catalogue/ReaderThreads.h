@@ -25,7 +25,7 @@ public:
     public:
         virtual ~Work() = default;
         virtual void Do(int index) = 0;
-        // Asks every thread in Do to come back: at once, but from a call to the file system.
+        // Asks every thread in Do to come back: at once, except from a call to the file system.
         virtual void Stop() = 0;
         // How many threads are in calls to the file system now, which may never come back.
         virtual int InCalls() = 0;

@@ -71,6 +71,20 @@ TEST_F(ReadAheadTest, RescansLeaveNoThreadOrDescriptorBehind) {
     EXPECT_TRUE(desktop.boxes.empty());
 }
 
+TEST_F(ReadAheadTest, AScanStoppedWhileTheWindowIsFullLeavesNoThreadOrDescriptorBehind) {
+    // The lister waits for room when the scan fails, and readers wait far ahead of it.
+    TempFolder folder;
+    WriteFolder(folder, 2500);
+    folder.Write(ListingOrder(folder.Path())[500], QByteArray(1174, 'x'));
+    Start(folder.Path());
+    const int threads = ReaderThreadCount();
+    for (int i = 0; i < 4; ++i) Press(Qt::Key_F5);
+    ASSERT_EQ(desktop.boxes.size(), 5u);
+    EXPECT_EQ(List().ListItems().Count(), 500);
+    EXPECT_EQ(ReaderThreadCount(), threads);
+    EXPECT_EQ(DescriptorsInto(folder.Path()), 0);
+}
+
 TEST_F(ReadAheadTest, AProgramWithFewDescriptorsToSpareListsEveryBanner) {
     // In a process of its own, with at most 32 descriptors.
     const ChildScratch scratch;
